@@ -1,0 +1,14 @@
+// Program entry. The main window and the device dialogue come with their own
+// issues; until then Morvel shows an empty main window.
+#include <QApplication>
+#include <QMainWindow>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Morvel");
+  QMainWindow window;
+  window.setWindowTitle("Morvel");
+  window.resize(518, 401);
+  window.show();
+  return QApplication::exec();
+}
