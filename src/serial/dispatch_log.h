@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/sync.h"
+#include "serial/log_record.h"
+#include "serial/ms_clock.h"
 
 namespace ser {
 
@@ -20,7 +22,9 @@ constexpr BYTE lsReadCom = 1, lsWriteCom = 2, lsModemStatus = 4, lsAvail = 5, ls
 
 class TSerDispatchLog {
  public:
-  explicit TSerDispatchLog(CRITICAL_SECTION& dispatcherLock);
+  // `clock` gives the milliseconds entries are stamped with; tests pass
+  // their own to get repeatable times.
+  explicit TSerDispatchLog(CRITICAL_SECTION& dispatcherLock, DWORD (*clock)() = MillisecondClock);
 
   void OpenLog(DWORD bytes);
   void RecordLogEntry(BYTE kind, BYTE subKind, DWORD data, DWORD extraCount, const void* extra);
@@ -37,8 +41,26 @@ class TSerDispatchLog {
   void SetDeviceName(const std::string& name);
 
  private:
+  // The caller holds the lock for these.
+  bool LogStore(const BYTE* bytes, DWORD count);
+  // Removes the oldest entry into `record` and logScratch_; true when empty.
+  bool LogTakeNext(LogRecord& record);
+  void CopyOut(BYTE* to, DWORD count);
+  void FreeLog();
+
   CRITICAL_SECTION& lock_;
-  // The implementation adds the store's fields (LogBuf, LogHead, ...).
+  DWORD (*clock_)();
+  std::vector<BYTE> logBuf_;
+  DWORD logCapacity_ = 0;
+  DWORD logHead_ = 0;  // where the next entry is stored
+  DWORD logTail_ = 0;  // where the oldest entry starts
+  DWORD logFree_ = 0;
+  bool logOn_ = false;
+  bool logExists_ = false;  // apart from the buffer: a log may have no bytes
+  // One entry's extra bytes while dumping; grows with the largest stored.
+  std::vector<BYTE> logScratch_;
+  DWORD clockBase_ = 0;
+  std::string deviceName_;
 };
 
 }  // namespace ser

@@ -25,16 +25,20 @@ class TSerTrace {
   void PauseTrace();
   int WriteTraceFile(const std::string& fileName, bool append, bool hex, bool allHex);
 
-  bool TraceOn() const;      // recording is active
-  bool HasStore() const;     // a store exists (recording or paused)
+  bool TraceOn() const;   // recording is active
+  bool HasStore() const;  // a store exists (recording or paused)
 
  private:
+  // Makes the trace absent; the caller holds the lock.
+  void FreeStore();
+
   CRITICAL_SECTION& lock_;
   std::vector<BYTE> traceBuf_;  // 2 bytes an entry: kind, byte
   DWORD traceCapacity_ = 0;
   DWORD tracePos_ = 0;
   bool traceWrapped_ = false;
   bool traceOn_ = false;
+  bool traceExists_ = false;  // apart from the buffer: a store may have no entries
 };
 
 }  // namespace ser

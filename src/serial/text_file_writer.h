@@ -1,0 +1,43 @@
+// A buffered text file for the trace and log dumps: lines end in CR LF, the
+// first failure of any write is kept and reported by Close as a Win32 error.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/win_types.h"
+
+namespace ser {
+
+class TextFileWriter {
+ public:
+  TextFileWriter();
+  ~TextFileWriter();
+  TextFileWriter(const TextFileWriter&) = delete;
+  TextFileWriter& operator=(const TextFileWriter&) = delete;
+
+  // Appends to an existing file when `append` is set, else creates or
+  // truncates it. Returns 0 or the Win32 error of the failed open.
+  DWORD Open(const std::string& fileName, bool append);
+
+  void Put(char c) {
+    if (used_ == buffer_.size()) Flush();
+    buffer_[used_++] = c;
+  }
+  void Write(std::string_view text);
+  void EndLine() { Write("\r\n"); }
+
+  // Flushes and closes; returns 0, or the first write error, or the close's.
+  DWORD Close();
+
+ private:
+  void Flush();
+
+  int fd_ = -1;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+  DWORD error_ = 0;
+};
+
+}  // namespace ser
