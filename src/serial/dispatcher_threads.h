@@ -1,0 +1,76 @@
+// The dispatcher's worker threads: the event thread (waits for device events),
+// the dispatch thread (reads, checks triggers, delivers notifications) and the
+// output thread (writes the output ring).
+//
+// A thread object is shared: the dispatcher holds one reference (its
+// ComThreadRef, DispThreadRef or OutThreadRef, cleared by the thread as it
+// ends, and a second one for waiting on the end), the running body holds
+// another until it returns. So whoever drops the last reference frees the
+// object, and a waiter's handle stays valid even after the thread is gone.
+#pragma once
+
+#include <memory>
+
+#include "platform/win_types.h"
+
+namespace ser {
+
+class TSerBaseDispatcher;
+class TSerWin32Dispatcher;
+
+class TSerDispatcherThread : public std::enable_shared_from_this<TSerDispatcherThread> {
+ public:
+  explicit TSerDispatcherThread(TSerWin32Dispatcher& dispatcher) : Dispatcher(dispatcher) {}
+  virtual ~TSerDispatcherThread();
+  TSerDispatcherThread(const TSerDispatcherThread&) = delete;
+  TSerDispatcherThread& operator=(const TSerDispatcherThread&) = delete;
+
+  // The platform thread: waitable, signalled once the body has returned.
+  HANDLE ThreadHandle() const { return threadHandle_; }
+
+  // Creates a thread of type T for the dispatcher, already running.
+  template <class T>
+  static std::shared_ptr<T> Create(TSerWin32Dispatcher& dispatcher) {
+    std::shared_ptr<T> thread(new T(dispatcher));
+    thread->Start();
+    return thread;
+  }
+
+ protected:
+  // The thread body; the thread-end step runs after it, also after an exception.
+  virtual void Execute() = 0;
+
+  TSerWin32Dispatcher& Dispatcher;
+
+ private:
+  void Start();
+  void Run();
+
+  HANDLE threadHandle_ = nullptr;
+};
+
+class TComThread final : public TSerDispatcherThread {
+ public:
+  using TSerDispatcherThread::TSerDispatcherThread;
+
+ protected:
+  void Execute() override;
+};
+
+class TDispThread final : public TSerDispatcherThread {
+ public:
+  using TSerDispatcherThread::TSerDispatcherThread;
+
+ protected:
+  void Execute() override;
+};
+
+class TOutThread final : public TSerDispatcherThread {
+ public:
+  using TSerDispatcherThread::TSerDispatcherThread;
+
+ protected:
+  void Execute() override;
+};
+
+}  // namespace ser
