@@ -97,10 +97,9 @@ TEST(SerExceptions, EveryListedLeafRaisesItselfForItsCode) {
 }
 
 TEST(SerExceptions, CodesWithoutAClassRaiseNothing) {
-  for (const int code :
-       {0,      5,      1002,   -1,     -2,       -5,    -8,    -162,  -163,         -1000,
-        -1001,  -1010,  -2014,  -3002,  -3011,    -4009, -5004, -6007, -7009, -8006, -13804,
-        -13849, -13887, -13933, -13981, INT32_MIN}) {
+  for (const int code : {0,     5,     1002,   -1,     -2,     -5,     -8,     -162,     -163,
+                         -1000, -1001, -1010,  -2014,  -3002,  -3011,  -4009,  -5004,    -6007,
+                         -7009, -8006, -13804, -13849, -13887, -13933, -13981, INT32_MIN}) {
     EXPECT_NO_THROW(RaiseClassOf(code)) << code;
   }
 }
