@@ -1,0 +1,59 @@
+// A private folder per test for the trace and log files, removed afterwards,
+// and the helpers the recorder tests share.
+#pragma once
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+namespace trace_log_test {
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "morvel-tl-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline bool Exists(const std::string& file) {
+  return std::filesystem::exists(file);
+}
+
+inline std::string ReadAll(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteAll(const std::string& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+// In a forked child: gives up root, so that folder permissions apply to the
+// test even when the suite runs as root.
+inline void BecomeUnprivileged() {
+  constexpr uid_t kNobody = 65534;
+  if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) std::_Exit(98);
+}
+
+}  // namespace trace_log_test
