@@ -4,8 +4,14 @@
 // loading has ended.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+class TComponent;
+
+// A method-pointer event with only its sender, as the framework's components raise.
+using TNotifyEvent = std::function<void(TComponent* sender)>;
 
 class TComponent {
  public:

@@ -1,0 +1,54 @@
+#include "gui/application.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QString>
+
+#include "platform/threads.h"
+
+namespace {
+
+// The message box of the standard report. 8-bit texts cross into Qt as Latin-1.
+void ShowMessageBox(const std::string& title, const std::string& text) {
+  QMessageBox box(QMessageBox::Critical, QString::fromLatin1(title.c_str()),
+                  QString::fromLatin1(text.c_str()), QMessageBox::Ok);
+  box.exec();
+}
+
+// The message and a full stop; a message that already ends in one keeps it
+// single.
+std::string ReportText(const std::string& message) {
+  if (!message.empty() && message.back() == '.') return message;
+  return message + ".";
+}
+
+}  // namespace
+
+TApplication::TApplication() : report_(ShowMessageBox) {}
+
+void TApplication::ShowException(const std::exception& error) {
+  report_(Title, ReportText(error.what()));
+}
+
+void TApplication::HandleException() {
+  try {
+    throw;
+  } catch (const std::exception& error) {
+    ShowException(error);
+  } catch (...) {
+    report_(Title, ReportText("Unknown exception"));
+  }
+}
+
+void TApplication::SetExceptionReport(ExceptionReport report) {
+  report_ = report ? std::move(report) : ExceptionReport(ShowMessageBox);
+}
+
+bool TApplication::OnMainThread() const {
+  return GetCurrentThreadId() == GetMainThreadId();
+}
+
+TApplication& Application() {
+  static TApplication application;
+  return application;
+}

@@ -1,0 +1,42 @@
+// The application object: the program's title, its main thread and the
+// standard exception report every handler's escaping error ends in.
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+
+class TApplication {
+ public:
+  // Receives the caption and the text of an exception report.
+  using ExceptionReport = std::function<void(const std::string& title, const std::string& text)>;
+
+  TApplication();
+  TApplication(const TApplication&) = delete;
+  TApplication& operator=(const TApplication&) = delete;
+
+  std::string Title = "Morvel";
+
+  // The standard exception report: a message box captioned with Title, an
+  // error icon, an OK button and the message followed by a full stop.
+  void ShowException(const std::exception& error);
+  // Reports the exception being handled; call it inside a catch block.
+  void HandleException();
+  // Tests put a recorder in place of the message box; an empty report brings
+  // the box back.
+  void SetExceptionReport(ExceptionReport report);
+
+  // Whether the caller runs on the program's main thread.
+  bool OnMainThread() const;
+
+  // Lets Qt's event loop serve the main thread's platform message queue, so
+  // the serial line's notifications reach their windows. Needs a running
+  // QCoreApplication; installing twice does nothing.
+  void ServeMessageQueue();
+
+ private:
+  ExceptionReport report_;
+};
+
+// The process's application object, made on first use.
+TApplication& Application();
