@@ -16,12 +16,14 @@ constexpr DWORD ERROR_GEN_FAILURE = 31;
 constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_BROKEN_PIPE = 109;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_OPERATION_ABORTED = 995;
 constexpr DWORD ERROR_IO_INCOMPLETE = 996;
 constexpr DWORD ERROR_IO_PENDING = 997;
 constexpr DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
 constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
+constexpr DWORD ERROR_INVALID_INDEX = 1413;
 constexpr DWORD ERROR_TIMEOUT = 1460;
 // Application-defined (bit 29 set, as Windows reserves for applications):
 // the device exists but this user may not open it. GetPortAccessInfo tells

@@ -23,8 +23,7 @@ BOOL ResetEvent(HANDLE event);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // waitAll must be FALSE: returns WAIT_OBJECT_0 + the index of the first
 // signalled handle, WAIT_TIMEOUT or WAIT_FAILED.
-DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
-                             DWORD milliseconds);
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
 
 constexpr DWORD QS_ALLINPUT = 0x04FF;
 // As WaitForMultipleObjects, but also returns WAIT_OBJECT_0 + count when the

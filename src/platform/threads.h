@@ -12,6 +12,8 @@ constexpr int THREAD_PRIORITY_NORMAL = 0;
 constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 1;
 constexpr int THREAD_PRIORITY_HIGHEST = 2;
 constexpr int THREAD_PRIORITY_TIME_CRITICAL = 15;
+// What GetThreadPriority returns for a handle that is not a thread.
+constexpr int THREAD_PRIORITY_ERROR_RETURN = 0x7FFFFFFF;
 
 // Starts `body` on a new thread. The handle is waitable (signalled when the
 // body has returned) and may be closed at any time: closing it before the end

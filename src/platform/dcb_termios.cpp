@@ -1,0 +1,213 @@
+#include "platform/dcb_termios.h"
+
+#include <termios.h>
+
+#include <cerrno>
+
+#include "platform/baud_rate.h"
+#include "platform/errors.h"
+
+namespace {
+
+// The flags this mapping owns, compared after applying.
+constexpr tcflag_t kControlFlags = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+constexpr tcflag_t kInputFlags = IXON | IXOFF | INPCK;
+
+// Nothing between the wire and the program: no echo, no line editing, no
+// character translation, reads never wait (VMIN 0, VTIME 0).
+void SetRaw(termios& settings) {
+  settings.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXANY);
+  settings.c_oflag &= ~OPOST;
+  settings.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+  settings.c_cflag |= CREAD | CLOCAL;
+  settings.c_cc[VMIN] = 0;
+  settings.c_cc[VTIME] = 0;
+}
+
+bool SetByteSize(termios& settings, BYTE byteSize) {
+  tcflag_t size = 0;
+  switch (byteSize) {
+    case 5:
+      size = CS5;
+      break;
+    case 6:
+      size = CS6;
+      break;
+    case 7:
+      size = CS7;
+      break;
+    case 8:
+      size = CS8;
+      break;
+    default:
+      return false;
+  }
+  settings.c_cflag = (settings.c_cflag & ~CSIZE) | size;
+  return true;
+}
+
+// Mark and space parity are the "sticky" parity of CMSPAR: PARODD then
+// selects mark (1), its absence space (0).
+bool SetParity(termios& settings, BYTE parity, bool checkParity) {
+  tcflag_t flags = 0;
+  switch (parity) {
+    case NOPARITY:
+      break;
+    case ODDPARITY:
+      flags = PARENB | PARODD;
+      break;
+    case EVENPARITY:
+      flags = PARENB;
+      break;
+    case MARKPARITY:
+      flags = PARENB | PARODD | CMSPAR;
+      break;
+    case SPACEPARITY:
+      flags = PARENB | CMSPAR;
+      break;
+    default:
+      return false;
+  }
+  settings.c_cflag = (settings.c_cflag & ~(PARENB | PARODD | CMSPAR)) | flags;
+  if (checkParity && parity != NOPARITY) {
+    settings.c_iflag |= INPCK;
+  } else {
+    settings.c_iflag &= ~INPCK;
+  }
+  return true;
+}
+
+// One and a half stop bits are CSTOPB: a UART sends 1.5 when asked for two
+// with five data bits, which is the only size 1.5 is meant for.
+bool SetStopBits(termios& settings, BYTE stopBits) {
+  switch (stopBits) {
+    case ONESTOPBIT:
+      settings.c_cflag &= ~CSTOPB;
+      return true;
+    case ONE5STOPBITS:
+    case TWOSTOPBITS:
+      settings.c_cflag |= CSTOPB;
+      return true;
+  }
+  return false;
+}
+
+// Linux has one switch for both directions of RTS/CTS flow. DSR flow and DTR
+// handshaking have no termios equivalent: they stay in the kept DCB only.
+void SetHardwareFlow(termios& settings, const DCB& dcb) {
+  if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) {
+    settings.c_cflag |= CRTSCTS;
+  } else {
+    settings.c_cflag &= ~CRTSCTS;
+  }
+}
+
+void SetSoftwareFlow(termios& settings, const DCB& dcb) {
+  settings.c_iflag =
+      (settings.c_iflag & ~(IXON | IXOFF)) | (dcb.fOutX ? IXON : 0) | (dcb.fInX ? IXOFF : 0);
+  settings.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+  settings.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+}
+
+bool Valid(const DCB& dcb) {
+  if (dcb.BaudRate == 0) return false;
+  if ((dcb.fOutX || dcb.fInX) && dcb.XonChar == dcb.XoffChar) return false;
+  return true;
+}
+
+bool SameSettings(const termios& wanted, const termios& got) {
+  return (wanted.c_cflag & kControlFlags) == (got.c_cflag & kControlFlags) &&
+         (wanted.c_iflag & kInputFlags) == (got.c_iflag & kInputFlags) &&
+         wanted.c_cc[VSTART] == got.c_cc[VSTART] && wanted.c_cc[VSTOP] == got.c_cc[VSTOP];
+}
+
+// A driver may round a rate to what its clock divides to; a rate off by more
+// than 1% was not taken.
+bool SameBaud(DWORD wanted, DWORD got) {
+  DWORD difference = wanted > got ? wanted - got : got - wanted;
+  return difference * 100 <= wanted;
+}
+
+BYTE DescribeByteSize(const termios& settings) {
+  switch (settings.c_cflag & CSIZE) {
+    case CS5:
+      return 5;
+    case CS6:
+      return 6;
+    case CS7:
+      return 7;
+  }
+  return 8;
+}
+
+BYTE DescribeParity(const termios& settings) {
+  if (!(settings.c_cflag & PARENB)) return NOPARITY;
+  bool odd = settings.c_cflag & PARODD;
+  if (settings.c_cflag & CMSPAR) return odd ? MARKPARITY : SPACEPARITY;
+  return odd ? ODDPARITY : EVENPARITY;
+}
+
+BYTE DescribeStopBits(const termios& settings) {
+  if (!(settings.c_cflag & CSTOPB)) return ONESTOPBIT;
+  return (settings.c_cflag & CSIZE) == CS5 ? ONE5STOPBITS : TWOSTOPBITS;
+}
+
+}  // namespace
+
+DWORD MakeRawAndDescribe(int fd, DCB* dcb) {
+  termios settings{};
+  if (tcgetattr(fd, &settings) != 0) return Win32ErrorFromErrno(errno);
+  SetRaw(settings);
+  settings.c_iflag &= ~(IXON | IXOFF);
+  if (tcsetattr(fd, TCSANOW, &settings) != 0) return Win32ErrorFromErrno(errno);
+  *dcb = DCB{};
+  dcb->DCBlength = sizeof(DCB);
+  dcb->BaudRate = GetBaudRate(fd).value_or(9600);
+  dcb->fBinary = 1;
+  dcb->fParity = (settings.c_iflag & INPCK) ? 1 : 0;
+  bool rtsCts = settings.c_cflag & CRTSCTS;
+  dcb->fOutxCtsFlow = rtsCts ? 1 : 0;
+  dcb->fDtrControl = DTR_CONTROL_ENABLE;
+  dcb->fRtsControl = rtsCts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+  dcb->fTXContinueOnXoff = 1;
+  dcb->XonLim = 2048;
+  dcb->XoffLim = 512;
+  dcb->ByteSize = DescribeByteSize(settings);
+  dcb->Parity = DescribeParity(settings);
+  dcb->StopBits = DescribeStopBits(settings);
+  dcb->XonChar = static_cast<char>(settings.c_cc[VSTART]);
+  dcb->XoffChar = static_cast<char>(settings.c_cc[VSTOP]);
+  dcb->EofChar = 0x1A;
+  return ERROR_SUCCESS;
+}
+
+DWORD ApplyDcb(int fd, const DCB& dcb) {
+  if (!Valid(dcb)) return ERROR_INVALID_PARAMETER;
+  termios before{};
+  if (tcgetattr(fd, &before) != 0) return Win32ErrorFromErrno(errno);
+  auto baudBefore = GetBaudRate(fd);
+
+  termios wanted = before;
+  SetRaw(wanted);
+  if (!SetByteSize(wanted, dcb.ByteSize) || !SetParity(wanted, dcb.Parity, dcb.fParity) ||
+      !SetStopBits(wanted, dcb.StopBits)) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  SetHardwareFlow(wanted, dcb);
+  SetSoftwareFlow(wanted, dcb);
+
+  // tcsetattr succeeds when the driver took any part of the settings; only
+  // reading them back tells whether it took all.
+  int err = 0;
+  if (tcsetattr(fd, TCSANOW, &wanted) != 0) err = errno;
+  if (err == 0) err = SetBaudRate(fd, dcb.BaudRate);
+  termios got{};
+  auto baudGot = GetBaudRate(fd);
+  bool taken = err == 0 && tcgetattr(fd, &got) == 0 && SameSettings(wanted, got) && baudGot &&
+               SameBaud(dcb.BaudRate, *baudGot);
+  if (taken) return ERROR_SUCCESS;
+  tcsetattr(fd, TCSANOW, &before);
+  if (baudBefore) SetBaudRate(fd, *baudBefore);
+  if (err == EIO) return ERROR_DEVICE_NOT_CONNECTED;
+  return ERROR_INVALID_PARAMETER;
+}

@@ -1,0 +1,208 @@
+#include "platform/message_queue.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+
+#include "platform/clock.h"
+#include "platform/errors.h"
+#include "platform/threads.h"
+#include "platform/wait_hub.h"
+
+namespace {
+
+// Ends the queue with its thread, so that senders stop waiting for it.
+struct QueueHolder {
+  std::shared_ptr<MessageQueue> queue;
+  ~QueueHolder() {
+    if (queue) queue->Shutdown();
+  }
+};
+
+thread_local QueueHolder currentQueue;
+
+void NotifyWaiters() {
+  // Wakes MsgWaitForMultipleObjects callers; taken after the queue's own lock
+  // is released (lock order: hub before queue).
+  { std::lock_guard lock(Hub().mutex); }
+  Hub().changed.notify_all();
+}
+
+bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
+  if (window != nullptr && msg.hwnd != window) return false;
+  if (filterMin == 0 && filterMax == 0) return true;
+  return msg.message >= filterMin && msg.message <= filterMax;
+}
+
+}  // namespace
+
+MessageQueue::MessageQueue(DWORD threadId)
+    : threadId_(threadId), eventFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+MessageQueue::~MessageQueue() {
+  if (eventFd_ >= 0) close(eventFd_);
+}
+
+void MessageQueue::UpdateSignalLocked() {
+  bool wanted = !sent_.empty() || !posted_.empty();
+  if (wanted == signalled_ || eventFd_ < 0) return;
+  std::uint64_t value = 1;
+  if (wanted) {
+    [[maybe_unused]] ssize_t n = write(eventFd_, &value, sizeof value);
+  } else {
+    [[maybe_unused]] ssize_t n = read(eventFd_, &value, sizeof value);
+  }
+  signalled_ = wanted;
+}
+
+bool MessageQueue::Post(const MSG& msg) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!alive_) return false;
+    posted_.push_back(msg);
+    UpdateSignalLocked();
+  }
+  NotifyWaiters();
+  return true;
+}
+
+bool MessageQueue::SendAndWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                               DWORD timeout, LRESULT* result) {
+  auto sent = std::make_shared<SentMessage>(SentMessage{window, message, wParam, lParam});
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+  {
+    std::unique_lock lock(mutex_);
+    if (!alive_) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return false;
+    }
+    sent_.push_back(sent);
+    UpdateSignalLocked();
+    lock.unlock();
+    NotifyWaiters();
+    lock.lock();
+    auto finished = [&] {
+      return sent->state == SentMessage::State::kDone || sent->state == SentMessage::State::kFailed;
+    };
+    if (timeout == INFINITE) {
+      sentChanged_.wait(lock, finished);
+    } else {
+      sentChanged_.wait_until(lock, deadline, finished);
+    }
+    switch (sent->state) {
+      case SentMessage::State::kDone:
+        *result = sent->result;
+        return true;
+      case SentMessage::State::kFailed:
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return false;
+      case SentMessage::State::kQueued:
+        sent->state = SentMessage::State::kWithdrawn;
+        sent_.erase(std::find(sent_.begin(), sent_.end(), sent));
+        UpdateSignalLocked();
+        break;
+      case SentMessage::State::kRunning:
+      case SentMessage::State::kWithdrawn:
+        // Already running: it finishes, but nobody waits for it any more.
+        break;
+    }
+  }
+  SetLastError(ERROR_TIMEOUT);
+  return false;
+}
+
+void MessageQueue::RunSentMessages() {
+  for (;;) {
+    std::shared_ptr<SentMessage> sent;
+    {
+      std::lock_guard lock(mutex_);
+      if (sent_.empty()) return;
+      sent = sent_.front();
+      sent_.pop_front();
+      sent->state = SentMessage::State::kRunning;
+      UpdateSignalLocked();
+    }
+    LRESULT result = CallWindowProcedure(sent->window, sent->message, sent->wParam, sent->lParam);
+    {
+      std::lock_guard lock(mutex_);
+      sent->result = result;
+      sent->state = SentMessage::State::kDone;
+    }
+    sentChanged_.notify_all();
+  }
+}
+
+bool MessageQueue::TakePosted(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool remove) {
+  std::lock_guard lock(mutex_);
+  auto found = std::find_if(posted_.begin(), posted_.end(), [&](const MSG& candidate) {
+    return Matches(candidate, window, filterMin, filterMax);
+  });
+  if (found != posted_.end()) {
+    *msg = *found;
+    if (remove) {
+      posted_.erase(found);
+      UpdateSignalLocked();
+    }
+    return true;
+  }
+  // The quit comes last, when no other posted message waits.
+  bool quitWanted =
+      (filterMin == 0 && filterMax == 0) || (WM_QUIT >= filterMin && WM_QUIT <= filterMax);
+  if (quitPending_ && quitWanted) {
+    *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0, timeGetTime(), {0, 0}};
+    if (remove) quitPending_ = false;
+    return true;
+  }
+  return false;
+}
+
+void MessageQueue::PostQuit(int exitCode) {
+  std::lock_guard lock(mutex_);
+  quitPending_ = true;
+  quitCode_ = exitCode;
+}
+
+bool MessageQueue::HasInput() {
+  std::lock_guard lock(mutex_);
+  return !sent_.empty() || !posted_.empty();
+}
+
+void MessageQueue::ForgetWindow(HWND window) {
+  {
+    std::lock_guard lock(mutex_);
+    std::erase_if(posted_, [&](const MSG& msg) { return msg.hwnd == window; });
+    std::erase_if(sent_, [&](const std::shared_ptr<SentMessage>& sent) {
+      if (sent->window != window) return false;
+      sent->state = SentMessage::State::kFailed;
+      return true;
+    });
+    UpdateSignalLocked();
+  }
+  sentChanged_.notify_all();
+}
+
+void MessageQueue::Shutdown() {
+  {
+    std::lock_guard lock(mutex_);
+    alive_ = false;
+    for (auto& sent : sent_) sent->state = SentMessage::State::kFailed;
+    sent_.clear();
+    posted_.clear();
+    UpdateSignalLocked();
+  }
+  sentChanged_.notify_all();
+}
+
+std::shared_ptr<MessageQueue> CurrentQueue() {
+  if (!currentQueue.queue) {
+    currentQueue.queue = std::make_shared<MessageQueue>(GetCurrentThreadId());
+  }
+  return currentQueue.queue;
+}
+
+bool CurrentThreadQueueHasInput() {
+  return currentQueue.queue != nullptr && currentQueue.queue->HasInput();
+}

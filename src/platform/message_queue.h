@@ -1,0 +1,74 @@
+// A thread's message queue: messages sent to its windows from other threads
+// (whose senders wait), posted messages and a pending quit. Its descriptor is
+// readable exactly while a sent or posted message waits, so a host event loop
+// can watch it; a pending quit alone does not make it readable, so a pump
+// that puts the quit back is not woken by it again and never spins.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+#include "platform/messages.h"
+
+struct SentMessage {
+  enum class State { kQueued, kRunning, kDone, kFailed, kWithdrawn };
+  HWND window;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  State state = State::kQueued;
+  LRESULT result = 0;
+};
+
+class MessageQueue {
+ public:
+  explicit MessageQueue(DWORD threadId);
+  ~MessageQueue();
+  MessageQueue(const MessageQueue&) = delete;
+  MessageQueue& operator=(const MessageQueue&) = delete;
+
+  DWORD ThreadId() const { return threadId_; }
+  int Fd() const { return eventFd_; }
+
+  // From any thread. False when the owner thread has ended.
+  bool Post(const MSG& msg);
+  // From another thread: queues the message and waits until the owner ran it
+  // or the time-out passed (then it is withdrawn). False with the last error set
+  // when it was not run.
+  bool SendAndWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeout,
+                   LRESULT* result);
+
+  // On the owner thread.
+  void RunSentMessages();
+  bool TakePosted(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool remove);
+  void PostQuit(int exitCode);
+  bool HasInput();
+
+  // A window is going: its posted messages are dropped, its sends fail.
+  void ForgetWindow(HWND window);
+  // The owner thread ends: every send fails, nothing more is accepted.
+  void Shutdown();
+
+ private:
+  void UpdateSignalLocked();
+
+  const DWORD threadId_;
+  int eventFd_ = -1;
+  std::mutex mutex_;
+  std::condition_variable sentChanged_;
+  std::deque<std::shared_ptr<SentMessage>> sent_;
+  std::deque<MSG> posted_;
+  bool quitPending_ = false;
+  int quitCode_ = 0;
+  bool signalled_ = false;
+  bool alive_ = true;
+};
+
+// The calling thread's queue, created on first use.
+std::shared_ptr<MessageQueue> CurrentQueue();
+// Whether the calling thread has a queue holding a sent or posted message.
+bool CurrentThreadQueueHasInput();
+// Runs a window's procedure (with the window known to be alive).
+LRESULT CallWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

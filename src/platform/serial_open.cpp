@@ -1,0 +1,114 @@
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/dcb_termios.h"
+#include "platform/errors.h"
+#include "platform/port_map.h"
+#include "platform/serial_device.h"
+
+namespace {
+
+struct RefusedAccess {
+  bool valid = false;
+  std::string devicePath;
+  std::string groupName;
+};
+
+thread_local RefusedAccess lastRefusal;
+
+std::string GroupOf(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return "";
+  if (group* entry = getgrgid(info.st_gid)) return entry->gr_name;
+  return std::to_string(info.st_gid);
+}
+
+HANDLE Fail(DWORD error) {
+  SetLastError(error);
+  return INVALID_HANDLE_VALUE;
+}
+
+DWORD OpenError(int err) {
+  switch (err) {
+    // A node whose hardware is gone (an unplugged adapter, a pty whose other
+    // side is closed) counts as a port that does not exist.
+    case ENOENT:
+    case ENOTDIR:
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+      return ERROR_FILE_NOT_FOUND;
+    case EBUSY:
+    case EWOULDBLOCK:
+      return ERROR_ACCESS_DENIED;
+    case EACCES:
+    case EPERM:
+      return ERROR_PORT_PERMISSION_DENIED;
+  }
+  return Win32ErrorFromErrno(err);
+}
+
+}  // namespace
+
+HANDLE CreateFileA(const char* fileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD, DWORD, HANDLE) {
+  lastRefusal = RefusedAccess{};
+  auto number = fileName != nullptr ? ComNumberFromName(fileName) : std::nullopt;
+  auto path = number ? ComPortDevicePath(*number) : std::nullopt;
+  if (!path) return Fail(ERROR_FILE_NOT_FOUND);
+
+  int fd = open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    int err = errno;
+    DWORD error = OpenError(err);
+    if (error == ERROR_PORT_PERMISSION_DENIED) {
+      lastRefusal = RefusedAccess{true, *path, GroupOf(*path)};
+    }
+    return Fail(error);
+  }
+  if (!isatty(fd)) {
+    close(fd);
+    return Fail(ERROR_FILE_NOT_FOUND);  // not a serial device
+  }
+  // Both locks, as neither is enough alone: TIOCEXCL makes the kernel refuse
+  // further opens of the tty (EBUSY), but not to root; flock is advisory, but
+  // it stops every program that asks for it, root included, and it closes the
+  // gap between our open() and our TIOCEXCL.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int err = errno;
+    close(fd);
+    return Fail(err == EWOULDBLOCK ? ERROR_ACCESS_DENIED : Win32ErrorFromErrno(err));
+  }
+  ioctl(fd, TIOCEXCL);
+
+  auto device = std::make_shared<SerialDevice>(fd, *path);
+  if (!device->ready) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+  termios current{};
+  if (tcgetattr(fd, &current) != 0) {
+    int err = errno;
+    return Fail(OpenError(err));
+  }
+  device->original = current;
+  DWORD error = MakeRawAndDescribe(fd, &device->dcb);
+  if (error != ERROR_SUCCESS) return Fail(error);
+  device->timeouts = COMMTIMEOUTS{};
+  if (auto counts = device->ReadCounts()) {
+    device->eventBase = *counts;
+    device->errorBase = *counts;
+  }
+  return RegisterHandle(device);
+}
+
+BOOL GetPortAccessInfo(PortAccessInfo* info) {
+  if (!lastRefusal.valid || info == nullptr) return FALSE;
+  std::snprintf(info->devicePath, sizeof info->devicePath, "%s", lastRefusal.devicePath.c_str());
+  std::snprintf(info->groupName, sizeof info->groupName, "%s", lastRefusal.groupName.c_str());
+  return TRUE;
+}
