@@ -11,6 +11,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,9 @@ class TSerBaseDispatcher {
   CRITICAL_SECTION InputLock;
 
   std::atomic<HANDLE> DeviceHandle{INVALID_HANDLE_VALUE};
+  // Shared by every device call, exclusive while the handle is closed: a
+  // thread never calls the platform with a handle that is being closed.
+  std::shared_mutex DeviceLock;
   std::atomic<DWORD> LineErrors{0};
   DWORD InQueueSize = 0;
   DWORD OutSize = 0;
@@ -229,9 +233,11 @@ class TSerBaseDispatcher {
   std::atomic<LONG> ThreadCount{0};
   DWORD ClockBase = 0;
 
-  // Events; nullptr while not created. Closed only when no thread uses them.
+  // Events; nullptr while not created. Closed only when no thread waits on
+  // them; EventLock keeps a signal from meeting the close.
   std::atomic<HANDLE> ComEvent{nullptr}, ReadyEvent{nullptr}, GeneralEvent{nullptr},
       OutputEvent{nullptr}, SentEvent{nullptr}, OutFlushEvent{nullptr};
+  std::mutex EventLock;
 
   // Thread references, under ThreadRefLock (its own small lock, so a thread
   // can clear its reference while another thread waits under DispatcherLock).
@@ -250,10 +256,12 @@ class TSerBaseDispatcher {
   bool ScanInput();
   bool StatusCheck();
   bool TimerCheck();
-  void RunStatusChecks();
+  bool RunStatusChecks();
   void ClearStatusHits();
   bool DeliverNotification(UINT message, WPARAM wParam, WORD lowWord);
-  // Refreshes the change bits of ModemStatus; LineErrors from the driver.
+  // Refreshes the change bits of ModemStatus; adds the driver's line errors
+  // to LineErrors (every status read does, so none is lost) and refreshes
+  // DeviceStatus.
   void RefreshModemChanges();
   void RefreshLineErrors();
   // Writes DeviceSettings to the device with the DTR/RTS rules; re-reads first.
@@ -263,13 +271,22 @@ class TSerBaseDispatcher {
   void RecordLog(BYTE kind, BYTE subKind, DWORD data, DWORD extraCount = 0,
                  const void* extra = nullptr);
   void ClearTriggers();
+  // Gives each running thread its priority from ThreadBoost and RS485On.
+  void ApplyPriorities();
 
   // The thread-end step, run once by every thread as its body ends.
   void ThreadEnd(const TSerDispatcherThread& thread);
   // Waits (pumping this thread's messages) for every thread ever started to
   // have ended, then closes the events; the last step of every destruction.
   void WaitAllThreadsEnded();
+  bool CreateEvents();
   void CloseEvents();
+  void Signal(std::atomic<HANDLE>& event);
+  void Reset(std::atomic<HANDLE>& event);
+  // Whether none of the three threads is running any more.
+  bool AllThreadsEnded();
+  // Set while one thread runs StopThreads; another caller leaves it to that one.
+  std::atomic<bool> Stopping{false};
   // Started threads not yet known to have ended; for waiting on their end.
   std::vector<std::shared_ptr<TSerDispatcherThread>> StartedThreads;
 };

@@ -28,13 +28,9 @@ class TSerDispatcherThread : public std::enable_shared_from_this<TSerDispatcherT
   // The platform thread: waitable, signalled once the body has returned.
   HANDLE ThreadHandle() const { return threadHandle_; }
 
-  // Creates a thread of type T for the dispatcher, already running.
-  template <class T>
-  static std::shared_ptr<T> Create(TSerWin32Dispatcher& dispatcher) {
-    std::shared_ptr<T> thread(new T(dispatcher));
-    thread->Start();
-    return thread;
-  }
+  // Starts the platform thread; throws std::runtime_error when it cannot.
+  // The dispatcher stores its reference first, so the thread always finds it.
+  void Start();
 
  protected:
   // The thread body; the thread-end step runs after it, also after an exception.
@@ -43,7 +39,6 @@ class TSerDispatcherThread : public std::enable_shared_from_this<TSerDispatcherT
   TSerWin32Dispatcher& Dispatcher;
 
  private:
-  void Start();
   void Run();
 
   HANDLE threadHandle_ = nullptr;

@@ -37,6 +37,8 @@ class TSerWin32Dispatcher : public TSerBaseDispatcher {
   // Writes the output ring to the device; false when a discard or stop
   // interrupted a pending write.
   bool DrainOutput(OVERLAPPED& overlapped);
+  // Ends the event and output threads, which only need the device.
+  void EndDeviceThreads();
   // Closes the dispatcher down before the derived parts go: every
   // most-derived destructor calls it first; repeated calls do nothing.
   void Shutdown();

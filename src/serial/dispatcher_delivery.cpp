@@ -1,0 +1,116 @@
+// Delivering a notification to the event, procedure and window targets.
+#include <algorithm>
+
+#include "serial/dispatcher.h"
+#include "serial/section_hold.h"
+
+namespace ser {
+
+namespace {
+
+// The i-th target of a list, copied under the lock: targets may be added or
+// marked removed by the user-interface thread while we deliver.
+template <class T>
+bool TargetAt(CRITICAL_SECTION& lock, const std::vector<T>& list, size_t i, T& target) {
+  SectionHold hold(lock);
+  if (i >= list.size()) return false;
+  target = list[i];
+  return true;
+}
+
+template <class T>
+void EraseRemoved(std::vector<T>& list) {
+  list.erase(std::remove_if(list.begin(), list.end(), [](const T& t) { return t.Removed; }),
+             list.end());
+}
+
+}  // namespace
+
+// Runs on the dispatch thread with no lock held while a target is called.
+// Bytes read with ReadChar during an avail or data-match message are consumed
+// afterwards, by the largest count any one target read.
+bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD lowWord) {
+  if (!TargetsNeeded) return true;
+  {
+    SectionHold hold(DispatcherLock);
+    Delivering = true;
+  }
+  const bool readsInput = message == kMsgAvail || message == kMsgDataMatch;
+  {
+    SectionHold hold(InputLock);
+    AvailReadMax = 0;
+    InsideAvail = readsInput;
+  }
+  const LPARAM lParam = static_cast<LPARAM>(Handle) * 65536 + lowWord;
+  bool closed = false;
+
+  // Calls one target and notes how much it read; false once a close came.
+  auto callTarget = [&](auto&& call) {
+    {
+      SectionHold hold(InputLock);
+      AvailReadCount = 0;
+    }
+    call();
+    if (Closing) {
+      closed = true;
+      return false;
+    }
+    SectionHold hold(InputLock);
+    AvailReadMax = std::max(AvailReadMax, AvailReadCount);
+    return true;
+  };
+
+  TEventTarget event;
+  for (size_t i = 0; !closed && TargetAt(DispatcherLock, EventTargets, i, event); ++i) {
+    if (event.Removed) continue;
+    callTarget([&] { event.Callback(event.Context, message, wParam, lParam); });
+  }
+  TProcTarget proc;
+  for (size_t i = 0; !closed && TargetAt(DispatcherLock, ProcTargets, i, proc); ++i) {
+    if (proc.Removed) continue;
+    callTarget([&] { proc.Proc(message, wParam, lParam); });
+  }
+  bool windows;
+  {
+    SectionHold hold(DispatcherLock);
+    windows = WindowTargets.size() > 1 || PortHasHandlers;
+  }
+  TWindowTarget window;
+  for (size_t i = 0; windows && !closed && TargetAt(DispatcherLock, WindowTargets, i, window);
+       ++i) {
+    if (window.Removed) continue;
+    callTarget([&] {
+      DWORD_PTR answer = 0;
+      SendMessageTimeoutA(window.Window, message, wParam, lParam, SMTO_BLOCK, kDeliveryTimeout,
+                          &answer);
+    });
+  }
+
+  bool result = true;
+  {
+    SectionHold hold(InputLock);
+    if (InsideAvail && !closed) {
+      if (!InBuf.empty()) InTail = (InTail + AvailReadMax) % kInRingSize;
+      if (AvailReadMax != 0) InFull = false;
+      if (message == kMsgAvail && AvailReadMax != wParam) result = false;
+    }
+    InsideAvail = false;
+  }
+  {
+    SectionHold hold(DispatcherLock);
+    Delivering = false;
+    if (TargetsChanged) {
+      EraseRemoved(EventTargets);
+      EraseRemoved(ProcTargets);
+      EraseRemoved(WindowTargets);
+      TargetsChanged = false;
+      SetHandlerMode(0);
+    }
+  }
+  if (closed) return false;
+  SectionHold hold(InputLock);
+  AvailReadCount = 0;
+  return result;
+}
+
+}  // namespace ser

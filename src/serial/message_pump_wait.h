@@ -1,0 +1,14 @@
+// Waiting for a thread's end while serving the calling thread's messages, so
+// a thread blocked sending a message to one of our windows can finish.
+#pragma once
+
+#include "platform/win_types.h"
+
+namespace ser {
+
+// Waits until `handle` is signalled or `milliseconds` pass (INFINITE: no
+// limit), running sent messages and dispatching posted ones one at a time; a
+// WM_QUIT is posted again instead of dispatched. True when signalled.
+bool WaitPumpingMessages(HANDLE handle, DWORD milliseconds);
+
+}  // namespace ser

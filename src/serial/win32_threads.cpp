@@ -1,0 +1,123 @@
+// Starting and stopping the dispatcher's three threads.
+//
+// Stopping never holds DispatcherLock while it waits: the dispatch thread may
+// need that lock to finish its pass. Waits for a thread that may be sending
+// to one of our windows serve this thread's messages meanwhile. A dispatch
+// thread that outlasts the two waits keeps running on its own; it is never
+// freed under it, since every thread object is shared with its running body
+// and the dispatcher's destruction waits for all of them (WaitAllThreadsEnded).
+#include <stdexcept>
+
+#include "platform/sync.h"
+#include "serial/dispatcher_threads.h"
+#include "serial/message_pump_wait.h"
+#include "serial/section_hold.h"
+#include "serial/tick_timer.h"
+#include "serial/win32_dispatcher.h"
+
+namespace ser {
+
+namespace {
+
+constexpr DWORD kStartWait = 3000;
+constexpr DWORD kDispatchWait = 36 * kTickMilliseconds;
+// How often a stop repeats its wake-up of a thread that has not yet ended:
+// a wake-up that came just before the thread began to wait is not lost.
+constexpr DWORD kWakeRepeat = 100;
+
+template <class T>
+void StartOne(TSerWin32Dispatcher& dispatcher, std::mutex& refLock,
+              std::shared_ptr<TSerDispatcherThread>& ref,
+              std::vector<std::shared_ptr<TSerDispatcherThread>>& started,
+              std::atomic<LONG>& count) {
+  auto thread = std::make_shared<T>(dispatcher);
+  {
+    std::lock_guard<std::mutex> hold(refLock);
+    ref = thread;
+  }
+  started.push_back(thread);
+  InterlockedIncrement(&count);
+  try {
+    thread->Start();
+  } catch (...) {
+    InterlockedDecrement(&count);
+    std::lock_guard<std::mutex> hold(refLock);
+    ref.reset();
+    started.pop_back();
+    throw;
+  }
+}
+
+}  // namespace
+
+void TSerWin32Dispatcher::StartThreads() {
+  {
+    SectionHold hold(DispatcherLock);
+    if (ThreadsRunning) throw std::logic_error("Dispatcher already started");
+    ThreadsRunning = true;
+    StopRequested = false;
+  }
+  // Threads of an earlier open that have ended need no more waiting for.
+  std::erase_if(StartedThreads, [](const auto& t) {
+    return WaitForSingleObject(t->ThreadHandle(), 0) == WAIT_OBJECT_0;
+  });
+  try {
+    StartOne<TComThread>(*this, ThreadRefLock, ComThreadRef, StartedThreads, ThreadCount);
+    WaitForSingleObject(GeneralEvent.load(), kStartWait);
+    StartOne<TDispThread>(*this, ThreadRefLock, DispThreadRef, StartedThreads, ThreadCount);
+    WaitForSingleObject(GeneralEvent.load(), kStartWait);
+    StartOne<TOutThread>(*this, ThreadRefLock, OutThreadRef, StartedThreads, ThreadCount);
+    WaitForSingleObject(GeneralEvent.load(), kStartWait);
+  } catch (...) {
+    if (ThreadCount == 0) ThreadsRunning = false;
+    throw;
+  }
+  ApplyPriorities();
+}
+
+void TSerWin32Dispatcher::EndDeviceThreads() {
+  std::shared_ptr<TSerDispatcherThread> out, com;
+  {
+    std::lock_guard<std::mutex> hold(ThreadRefLock);
+    out = OutThreadRef;
+    com = ComThreadRef;
+  }
+  if (out) {
+    do {
+      Signal(OutFlushEvent);
+    } while (WaitForSingleObject(out->ThreadHandle(), kWakeRepeat) == WAIT_TIMEOUT);
+  }
+  if (com) {
+    do {
+      {
+        std::shared_lock<std::shared_mutex> device(DeviceLock);
+        SetCommMask(DeviceHandle.load(), 0);
+      }
+      Signal(ReadyEvent);
+    } while (WaitForSingleObject(com->ThreadHandle(), kWakeRepeat) == WAIT_TIMEOUT);
+  }
+}
+
+void TSerWin32Dispatcher::StopThreads() {
+  if (!ThreadsRunning) return;
+  // Two threads may stop at once (a deferred close ending while the port
+  // destroys the dispatcher); the second leaves it to the first and to the
+  // destruction's own wait.
+  if (Stopping.exchange(true)) return;
+  StopRequested = true;
+  Reset(GeneralEvent);
+  EndDeviceThreads();
+  std::shared_ptr<TSerDispatcherThread> disp;
+  {
+    std::lock_guard<std::mutex> hold(ThreadRefLock);
+    disp = DispThreadRef;
+  }
+  if (disp && !WaitPumpingMessages(disp->ThreadHandle(), kDispatchWait)) {
+    Signal(ComEvent);
+    WaitPumpingMessages(disp->ThreadHandle(), kDispatchWait);
+  }
+  if (AllThreadsEnded()) CloseEvents();
+  Stopping = false;
+}
+
+}  // namespace ser
