@@ -47,7 +47,7 @@ MessageQueue::~MessageQueue() {
 }
 
 void MessageQueue::UpdateSignalLocked() {
-  bool wanted = !sent_.empty() || !posted_.empty();
+  bool wanted = !sent_.empty() || !posted_.empty() || quitPending_;
   if (wanted == signalled_ || eventFd_ < 0) return;
   std::uint64_t value = 1;
   if (wanted) {
@@ -153,7 +153,10 @@ bool MessageQueue::TakePosted(MSG* msg, HWND window, UINT filterMin, UINT filter
       (filterMin == 0 && filterMax == 0) || (WM_QUIT >= filterMin && WM_QUIT <= filterMax);
   if (quitPending_ && quitWanted) {
     *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0, timeGetTime(), {0, 0}};
-    if (remove) quitPending_ = false;
+    if (remove) {
+      quitPending_ = false;
+      UpdateSignalLocked();
+    }
     return true;
   }
   return false;
@@ -163,6 +166,7 @@ void MessageQueue::PostQuit(int exitCode) {
   std::lock_guard lock(mutex_);
   quitPending_ = true;
   quitCode_ = exitCode;
+  UpdateSignalLocked();
 }
 
 bool MessageQueue::HasInput() {

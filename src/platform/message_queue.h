@@ -1,8 +1,9 @@
 // A thread's message queue: messages sent to its windows from other threads
 // (whose senders wait), posted messages and a pending quit. Its descriptor is
-// readable exactly while a sent or posted message waits, so a host event loop
-// can watch it; a pending quit alone does not make it readable, so a pump
-// that puts the quit back is not woken by it again and never spins.
+// readable exactly while any of them waits, so a host event loop can watch
+// it. MsgWaitForMultipleObjects wakes for sent and posted messages only: a
+// pump that puts the quit back while it waits is not woken by it and never
+// spins.
 #pragma once
 
 #include <condition_variable>
