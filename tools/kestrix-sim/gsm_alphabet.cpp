@@ -1,0 +1,85 @@
+#include "gsm_alphabet.h"
+
+#include <array>
+
+namespace kestrix {
+
+namespace {
+
+constexpr char kEscape = 0x1B;
+// Latin-1 code of each GSM code; -1 where the character is not in Latin-1
+// (Greek capitals) or is the escape.
+constexpr std::array<int, 128> kBasic = {
+    0x40, 0xA3, 0x24, 0xA5, 0xE8, 0xE9, 0xF9, 0xEC, 0xF2, 0xC7, 0x0A, 0xD8, 0xF8, 0x0D, 0xC5, 0xE5,
+    -1,   0x5F, -1,   -1,   -1,   -1,   -1,   -1,   -1,   -1,   -1,   -1,   0xC6, 0xE6, 0xDF, 0xC9,
+    0x20, 0x21, 0x22, 0x23, 0xA4, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2A, 0x2B, 0x2C, 0x2D, 0x2E, 0x2F,
+    0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x3A, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F,
+    0xA1, 0x41, 0x42, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E, 0x4F,
+    0x50, 0x51, 0x52, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5A, 0xC4, 0xD6, 0xD1, 0xDC, 0xA7,
+    0xBF, 0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6A, 0x6B, 0x6C, 0x6D, 0x6E, 0x6F,
+    0x70, 0x71, 0x72, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7A, 0xE4, 0xF6, 0xF1, 0xFC, 0xE0,
+};
+
+struct Extension {
+  char gsm;
+  char latin1;
+};
+constexpr std::array<Extension, 9> kExtension = {{
+    {0x0A, 0x0C},
+    {0x14, '^'},
+    {0x28, '{'},
+    {0x29, '}'},
+    {0x2F, '\\'},
+    {0x3C, '['},
+    {0x3D, '~'},
+    {0x3E, ']'},
+    {0x40, '|'},
+}};
+
+}  // namespace
+
+std::optional<std::string> Latin1ToGsm(const std::string& latin1) {
+  std::string out;
+  for (unsigned char c : latin1) {
+    bool found = false;
+    for (int code = 0; code < 128 && !found; ++code) {
+      if (kBasic[code] == c) {
+        out += static_cast<char>(code);
+        found = true;
+      }
+    }
+    for (const Extension& e : kExtension) {
+      if (!found && static_cast<unsigned char>(e.latin1) == c) {
+        out += kEscape;
+        out += e.gsm;
+        found = true;
+      }
+    }
+    if (!found) return std::nullopt;
+  }
+  return out;
+}
+
+std::optional<std::string> GsmToLatin1(const std::string& gsm) {
+  std::string out;
+  for (std::size_t i = 0; i < gsm.size(); ++i) {
+    unsigned char code = static_cast<unsigned char>(gsm[i]) & 0x7F;
+    if (code == kEscape && i + 1 < gsm.size()) {
+      char next = gsm[++i];
+      bool found = false;
+      for (const Extension& e : kExtension) {
+        if (e.gsm == next) {
+          out += e.latin1;
+          found = true;
+        }
+      }
+      if (!found) return std::nullopt;
+      continue;
+    }
+    if (kBasic[code] < 0) return std::nullopt;
+    out += static_cast<char>(kBasic[code]);
+  }
+  return out;
+}
+
+}  // namespace kestrix

@@ -1,0 +1,98 @@
+#include "serve_loop.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "modem.h"
+#include "output_queue.h"
+
+namespace kestrix {
+
+namespace {
+
+using Clock = OutputQueue::Clock;
+
+// How long a hang-up waits for the last reply to leave.
+constexpr auto kHangUpDrain = std::chrono::seconds(1);
+
+class QueuedOutput : public ModemOutput {
+ public:
+  explicit QueuedOutput(OutputQueue& queue) : queue_(queue) {}
+  void Echo(const std::string& bytes) override { queue_.Echo(bytes, Clock::now()); }
+  void Reply(const std::string& bytes) override { queue_.Reply(bytes, Clock::now()); }
+  void HangUp() override { hangUp_ = true; }
+  bool HangUpRequested() const { return hangUp_; }
+
+ private:
+  OutputQueue& queue_;
+  bool hangUp_ = false;
+};
+
+int TimeoutMs(const OutputQueue& queue, Clock::time_point now) {
+  auto due = queue.NextDue();
+  if (!due) return -1;
+  if (*due <= now) return 0;
+  // Rounded up: waking a little early would only make the loop spin.
+  auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - now);
+  return static_cast<int>(std::min<long long>(wait.count(), 60000));
+}
+
+// Writes what is due; false when the line is gone.
+bool WriteReady(int fd, OutputQueue& queue) {
+  for (;;) {
+    Clock::time_point now = Clock::now();
+    std::string ready = queue.Ready(now);
+    if (ready.empty()) return true;
+    ssize_t n = write(fd, ready.data(), ready.size());
+    if (n < 0) return errno == EAGAIN || errno == EINTR;
+    queue.Written(static_cast<std::size_t>(n), now);
+    if (static_cast<std::size_t>(n) < ready.size()) return true;
+  }
+}
+
+void Drain(int fd, OutputQueue& queue) {
+  queue.Hurry();
+  Clock::time_point end = Clock::now() + kHangUpDrain;
+  while (!queue.Empty() && Clock::now() < end) {
+    if (!WriteReady(fd, queue)) return;
+    pollfd p{fd, POLLOUT, 0};
+    poll(&p, 1, std::max(1, TimeoutMs(queue, Clock::now())));
+  }
+}
+
+}  // namespace
+
+ServeEnd Serve(DeviceEndpoint& endpoint, SimState& state, CommandLog* log, int baud, int stopFd) {
+  OutputQueue queue(state.faults, baud);
+  QueuedOutput output(queue);
+  Modem modem(state, output, log);
+  int fd = endpoint.Fd();
+  for (;;) {
+    Clock::time_point now = Clock::now();
+    std::string ready = queue.Ready(now);
+    pollfd fds[2] = {{stopFd, POLLIN, 0},
+                     {fd, static_cast<short>(POLLIN | (ready.empty() ? 0 : POLLOUT)), 0}};
+    int timeout = ready.empty() ? TimeoutMs(queue, now) : -1;
+    if (poll(fds, 2, timeout) < 0 && errno != EINTR) return ServeEnd::kLineGone;
+    if (fds[0].revents) return ServeEnd::kStopped;
+    if (fds[1].revents & POLLIN) {
+      char buffer[4096];
+      ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n > 0) modem.Feed(std::string_view(buffer, static_cast<std::size_t>(n)));
+      if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return ServeEnd::kLineGone;
+    } else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      return ServeEnd::kLineGone;
+    }
+    if (!WriteReady(fd, queue)) return ServeEnd::kLineGone;
+    if (output.HangUpRequested()) {
+      Drain(fd, queue);
+      endpoint.Close();
+      return ServeEnd::kHungUp;
+    }
+  }
+}
+
+}  // namespace kestrix
