@@ -115,6 +115,9 @@ std::optional<std::vector<AtCommand>> SplitCommandLine(const std::string& line) 
       at = ParseExtended(body, at, command);
     } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '&') {
       at = ParseBasic(body, at, command);
+      // Strictly only extended commands end in ";", but modems take it here too.
+      at = SkipBlanks(body, at);
+      if (at < body.size() && body[at] == ';') ++at;
     } else {
       return std::nullopt;
     }
