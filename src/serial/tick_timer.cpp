@@ -15,10 +15,9 @@ TTickTimer StartTickTimer(DWORD now, DWORD ticks) {
 }
 
 bool TickTimerExpired(const TTickTimer& timer, DWORD now) {
-  if (timer.ExpiryTick < now) return true;
-  // The tick count wrapped after the start: the expiry lies "ahead" only
-  // because it has not wrapped with it.
-  return now < timer.StartTick && timer.ExpiryTick - now < kMaxTimerTicks;
+  DWORD elapsed =
+      now >= timer.StartTick ? now - timer.StartTick : now + kTickRange - timer.StartTick;
+  return elapsed > timer.ExpiryTick - timer.StartTick;
 }
 
 }  // namespace ser

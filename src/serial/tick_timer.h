@@ -1,5 +1,5 @@
-// 55 ms tick timers on the millisecond clock, with a wrap rule that keeps a
-// timer correct when the tick count passes 2^32 / 55.
+// 55 ms tick timers on the millisecond clock. The clock wraps at 2^32 ms, so
+// the tick count runs from 0 to kTickRange - 1 and then starts again at 0.
 #pragma once
 
 #include "platform/win_types.h"
@@ -9,6 +9,7 @@ namespace ser {
 // Longest timer in ticks: about 24.8 days, half the tick range.
 constexpr DWORD kMaxTimerTicks = 39045157;
 constexpr DWORD kTickMilliseconds = 55;
+constexpr DWORD kTickRange = 0xFFFFFFFFu / kTickMilliseconds + 1;
 
 struct TTickTimer {
   DWORD StartTick = 0;
@@ -21,8 +22,8 @@ DWORD CurrentTick();
 // A timer that expires `ticks` ticks after `now` (at most kMaxTimerTicks).
 TTickTimer StartTickTimer(DWORD now, DWORD ticks);
 
-// Expired when the expiry lies below the current tick, or when the tick count
-// has wrapped below the start while the expiry is less than kMaxTimerTicks ahead.
+// Expired once more ticks have passed since the start than the timer runs,
+// counting across a wrap of the tick count.
 bool TickTimerExpired(const TTickTimer& timer, DWORD now);
 
 }  // namespace ser

@@ -1,0 +1,155 @@
+// A dispatcher on a real pseudo-terminal, with a hidden window of the test's
+// thread as its notification target and a bounded message loop to serve it.
+#pragma once
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/messages.h"
+#include "platform/sync.h"
+#include "serial/dispatcher.h"
+#include "serial/section_hold.h"
+#include "serial/win32_dispatcher.h"
+#include "support/port_folder.h"
+#include "support/pty_pair.h"
+
+namespace morvel::test {
+
+// Number of threads of this process.
+inline int ThreadCount() {
+  int count = 0;
+  if (DIR* dir = opendir("/proc/self/task")) {
+    while (dirent* entry = readdir(dir)) {
+      if (entry->d_name[0] != '.') ++count;
+    }
+    closedir(dir);
+  }
+  return count;
+}
+
+struct Notification {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+// The hidden window: every notification is recorded, then passed to the
+// test's handler (which may read, count or close).
+class NotifyWindow {
+ public:
+  NotifyWindow() {
+    static const bool registered = [] {
+      WNDCLASSA windowClass{};
+      windowClass.lpfnWndProc = &NotifyWindow::Procedure;
+      windowClass.hInstance = GetModuleHandleA(nullptr);
+      windowClass.lpszClassName = "dispatcherTestWindow";
+      return RegisterClassA(&windowClass) != 0;
+    }();
+    EXPECT_TRUE(registered);
+    window_ = CreateWindowExA(0, "dispatcherTestWindow", "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+    EXPECT_NE(window_, nullptr);
+    Windows().push_back(this);
+  }
+  ~NotifyWindow() {
+    std::erase(Windows(), this);
+    DestroyWindow(window_);
+  }
+  NotifyWindow(const NotifyWindow&) = delete;
+  NotifyWindow& operator=(const NotifyWindow&) = delete;
+
+  HWND Handle() const { return window_; }
+
+  std::function<void(const Notification&)> handler;
+  std::vector<Notification> received;
+
+  size_t Count(UINT message) const {
+    size_t n = 0;
+    for (const auto& r : received) n += r.message == message ? 1 : 0;
+    return n;
+  }
+
+ private:
+  static std::vector<NotifyWindow*>& Windows() {
+    static std::vector<NotifyWindow*> windows;
+    return windows;
+  }
+  static LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message < ser::kMsgAvail || message > ser::kMsgStatus) {
+      return DefWindowProcA(window, message, wParam, lParam);
+    }
+    for (NotifyWindow* w : Windows()) {
+      if (w->window_ != window) continue;
+      Notification n{message, wParam, lParam};
+      w->received.push_back(n);
+      if (w->handler) w->handler(n);
+    }
+    return 0;
+  }
+
+  HWND window_ = nullptr;
+};
+
+// Serves this thread's messages until `done` holds or the limit passes.
+inline bool PumpUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  return true;
+}
+
+// Serves messages for a while, for checks that something does NOT happen.
+inline void PumpFor(std::chrono::milliseconds span) {
+  PumpUntil([] { return false; }, span);
+}
+
+class DispatcherTest : public ::testing::Test {
+ protected:
+  static constexpr WORD kOutSize = 2048;
+
+  void SetUp() override {
+    threadsAtStart_ = ThreadCount();
+    folder_.Link(1, pty_.SlavePath());
+  }
+
+  void TearDown() override {
+    dispatcher_.reset();
+    EXPECT_TRUE(PumpUntil([&] { return ThreadCount() == threadsAtStart_; }))
+        << "threads left: " << ThreadCount() - threadsAtStart_;
+  }
+
+  // Opens COM1 (the pty) with the window as the only target, threshold 1.
+  int Open(WORD outSize = kOutSize, BYTE lineFlags = ser::lfDtrOn | ser::lfRtsOn) {
+    dispatcher_ = std::make_unique<ser::TSerWin32Dispatcher>(nullptr);
+    dispatcher_->DeviceName = "COM1";
+    int result =
+        dispatcher_->OpenLine("\\\\.\\COM1", 19200, NOPARITY, 8, 1, 4096, outSize, lineFlags);
+    if (result != 0) return result;
+    dispatcher_->AddWindowTarget(window_.Handle());
+    dispatcher_->SetHandlerMode(1);
+    dispatcher_->SetAvailThreshold(1);
+    return result;
+  }
+
+  ser::TSerWin32Dispatcher& D() { return *dispatcher_; }
+
+  PtyPair pty_;
+  PortFolder folder_;
+  NotifyWindow window_;
+  std::unique_ptr<ser::TSerWin32Dispatcher> dispatcher_;
+  int threadsAtStart_ = 0;
+};
+
+}  // namespace morvel::test
