@@ -188,7 +188,7 @@ bool ReadAddress(Reader& reader, std::string& number, int& type) {
 }
 
 std::string ReadTimestamp(const Octets& span) {
-  auto digits = [](std::uint8_t o) { return (o & 0x0F) * 10 + ((o >> 4) & 0x07); };
+  auto digits = [](int o) { return (o & 0x0F) * 10 + (o >> 4); };
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%02d/%02d/%02d,%02d:%02d:%02d%c%02d", digits(span[0]),
                 digits(span[1]), digits(span[2]), digits(span[3]), digits(span[4]), digits(span[5]),
