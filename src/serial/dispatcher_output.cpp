@@ -14,7 +14,8 @@ int TSerBaseDispatcher::WriteBlock(const void* data, DWORD count) {
   {
     SectionHold hold(OutputLock);
     TSerDeviceStatus status;
-    LineErrors = ReadDeviceStatus(status);
+    // Added to, not replaced: errors not yet asked for must not be lost.
+    LineErrors |= ReadDeviceStatus(status) & 0x1F;
     DWORD freeSpace = OutSize - status.OutCount;
     if (count > freeSpace) return ecOutputBufferTooSmall;
     if (count == freeSpace) OutFull = true;

@@ -112,6 +112,8 @@ void TSerWin32Dispatcher::StopThreads() {
     std::lock_guard<std::mutex> hold(ThreadRefLock);
     disp = DispThreadRef;
   }
+  // Woken at once rather than at its next 50 ms pass.
+  if (disp) Signal(ComEvent);
   if (disp && !WaitPumpingMessages(disp->ThreadHandle(), kDispatchWait)) {
     Signal(ComEvent);
     WaitPumpingMessages(disp->ThreadHandle(), kDispatchWait);

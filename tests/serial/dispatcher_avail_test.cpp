@@ -123,11 +123,15 @@ TEST_F(DispatcherTest, PeerHangingUpMidStreamKeepsWhatArrived) {
   pty_.Write("+CREG: 0,1\r\n");
   ASSERT_TRUE(PumpUntil([&] { return got.size() == 12; }));
   pty_.Write("+CS");
-  pty_.CloseMaster();
   ASSERT_TRUE(PumpUntil([&] { return got.size() == 15; }));
+  pty_.CloseMaster();  // the kernel drops what the peer had not yet sent
+  PumpFor(std::chrono::milliseconds(200));
   EXPECT_EQ(got, "+CREG: 0,1\r\n+CS");
-  // Still a working object: writing fails or queues, closing ends every thread.
-  D().WriteBlock("AT\r\n", 4);
+  EXPECT_EQ(window_.Count(ser::kMsgAvail), 2u);
+  EXPECT_TRUE(D().ThreadsRunning);
+  // Writing to the hung-up line drops the bytes; closing ends every thread.
+  EXPECT_EQ(D().WriteBlock("AT\r\n", 4), ser::ecOK);
+  ASSERT_TRUE(PumpUntil([&] { return D().OutputUsed() == 0; }));
   D().CloseLine();
   EXPECT_FALSE(D().ThreadsRunning);
 }

@@ -125,6 +125,7 @@ class DispatcherTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    window_.handler = nullptr;  // a delivery served while the dispatcher goes
     dispatcher_.reset();
     EXPECT_TRUE(PumpUntil([&] { return ThreadCount() == threadsAtStart_; }))
         << "threads left: " << ThreadCount() - threadsAtStart_;
