@@ -6,6 +6,8 @@
 
 #include <array>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/errors.h"
 #include "serial/message_table.h"
@@ -136,6 +138,27 @@ TEST(ErrorMessageText, EmptyWhenNeitherTableNorPlatformHasText) {
   ASSERT_TRUE(RawPlatformText(15100).empty());
   EXPECT_EQ(ErrorMessageText(15100), "");
   EXPECT_EQ(ErrorMessageText(15100 + 0x10000), "");
+}
+
+TEST(ErrorMessageText, AnswersTheDispatcherThreadsAtTheSameTime) {
+  // The dispatch log looks labels up from the dispatcher's threads while the
+  // user-interface thread raises exceptions.
+  const std::vector<int> codes = {15002, 15105, 15100, -2011, -31, -7, 15604, 2};
+  std::vector<std::string> expected;
+  for (const int code : codes) expected.push_back(ErrorMessageText(code));
+  std::vector<int> mismatches(4, 0);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < mismatches.size(); ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 200; ++round) {
+        for (std::size_t i = 0; i < codes.size(); ++i) {
+          if (ErrorMessageText(codes[i]) != expected[i]) ++mismatches[t];
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const int count : mismatches) EXPECT_EQ(count, 0);
 }
 
 TEST(SingleLineText, TurnsControlCharactersIntoSingleSpaces) {
