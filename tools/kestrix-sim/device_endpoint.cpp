@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -54,6 +55,14 @@ DeviceEndpoint::DeviceEndpoint(DeviceEndpoint&& other) noexcept
 
 DeviceEndpoint::~DeviceEndpoint() {
   Close();
+}
+
+int DeviceEndpoint::Unread() const {
+  int count = 0;
+  // On a pty the client's input queue is visible through the slave we hold.
+  bool ok =
+      holdFd_ >= 0 ? ioctl(holdFd_, FIONREAD, &count) == 0 : ioctl(fd_, TIOCOUTQ, &count) == 0;
+  return ok ? count : 0;
 }
 
 void DeviceEndpoint::Close() {

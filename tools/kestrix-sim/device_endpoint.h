@@ -19,6 +19,8 @@ class DeviceEndpoint {
   int Fd() const { return fd_; }
   // The path a client opens: the pty's slave, or the device itself.
   const std::string& ClientPath() const { return clientPath_; }
+  // Bytes written but not yet taken by the client.
+  int Unread() const;
   // Closes the line; a client then sees a hang-up.
   void Close();
 

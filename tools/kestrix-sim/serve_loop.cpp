@@ -17,6 +17,7 @@ using Clock = OutputQueue::Clock;
 
 // How long a hang-up waits for the last reply to leave.
 constexpr auto kHangUpDrain = std::chrono::seconds(1);
+constexpr auto kHangUpSettle = std::chrono::milliseconds(100);
 
 class QueuedOutput : public ModemOutput {
  public:
@@ -53,13 +54,22 @@ bool WriteReady(int fd, OutputQueue& queue) {
   }
 }
 
-void Drain(int fd, OutputQueue& queue) {
+// Sends what is left and gives the client a moment to read it: closing a
+// pty discards what its client has not read yet, and bytes just written
+// take a moment to show up in the client's queue.
+void Drain(DeviceEndpoint& endpoint, OutputQueue& queue) {
   queue.Hurry();
   Clock::time_point end = Clock::now() + kHangUpDrain;
-  while (!queue.Empty() && Clock::now() < end) {
-    if (!WriteReady(fd, queue)) return;
-    pollfd p{fd, POLLOUT, 0};
-    poll(&p, 1, std::max(1, TimeoutMs(queue, Clock::now())));
+  Clock::time_point settled = Clock::now() + kHangUpSettle;
+  while (Clock::now() < end) {
+    if (!WriteReady(endpoint.Fd(), queue)) return;
+    if (!queue.Empty() || endpoint.Unread() > 0) {
+      settled = Clock::now() + kHangUpSettle;
+    } else if (Clock::now() >= settled) {
+      return;
+    }
+    pollfd p{endpoint.Fd(), static_cast<short>(queue.Empty() ? 0 : POLLOUT), 0};
+    poll(&p, 1, 10);
   }
 }
 
@@ -88,7 +98,7 @@ ServeEnd Serve(DeviceEndpoint& endpoint, SimState& state, CommandLog* log, int b
     }
     if (!WriteReady(fd, queue)) return ServeEnd::kLineGone;
     if (output.HangUpRequested()) {
-      Drain(fd, queue);
+      Drain(endpoint, queue);
       endpoint.Close();
       return ServeEnd::kHungUp;
     }
