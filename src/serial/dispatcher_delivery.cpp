@@ -39,15 +39,21 @@ bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD l
   {
     SectionHold hold(InputLock);
     AvailReadMax = 0;
+    AvailReadCount = 0;
     InsideAvail = readsInput;
   }
   const LPARAM lParam = static_cast<LPARAM>(Handle) * 65536 + lowWord;
   bool closed = false;
 
   // Calls one target and notes how much it read; false once a close came.
+  // The user-interface thread may read while InsideAvail is set but outside
+  // the handler (before or after it runs): those reads are peeks as well, so
+  // the count is taken into AvailReadMax whenever it is about to be reset or
+  // the notification ends, or those bytes would be read twice.
   auto callTarget = [&](auto&& call) {
     {
       SectionHold hold(InputLock);
+      AvailReadMax = std::max(AvailReadMax, AvailReadCount);
       AvailReadCount = 0;
     }
     call();
@@ -90,6 +96,7 @@ bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD l
   {
     SectionHold hold(InputLock);
     if (InsideAvail && !closed) {
+      AvailReadMax = std::max(AvailReadMax, AvailReadCount);
       if (!InBuf.empty()) InTail = (InTail + AvailReadMax) % kInRingSize;
       if (AvailReadMax != 0) InFull = false;
       if (message == kMsgAvail && AvailReadMax != wParam) result = false;
