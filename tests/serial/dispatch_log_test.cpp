@@ -229,12 +229,12 @@ TEST_F(DispatchLogTest, ExtraBytesSplitAcrossTheEndOfTheStore) {
 
 TEST_F(DispatchLogTest, FullLogLosesWholeOldestEntriesUntilTheNewOneFits) {
   log_.OpenLog(64);
-  for (DWORD i = 1; i <= 4; ++i) Entry(i, kTrigger, kAvail, i);  // exactly full
+  for (DWORD i = 1; i <= 4; ++i) Entry(i, kTrigger, kAvail, i);  // exactly full, head back at 0
   Entry(5, kDispatch, kReadCom, 20, std::string(20, 'n'));       // needs 36: three go
-  EXPECT_EQ(Rows(),
-            "0000.004  Trigger   Avail         00000004  \r\n"
-            "0000.005  Dispatch  ReadCom       00000014  " +
-                std::string(20, 'n') + "\r\n");
+  Entry(6, kTrigger, kAvail, 6);                                 // the fourth goes
+  EXPECT_EQ(Rows(), "0000.005  Dispatch  ReadCom       00000014  " + std::string(20, 'n') +
+                        "\r\n"
+                        "0000.006  Trigger   Avail         00000006  \r\n");
 }
 
 TEST_F(DispatchLogTest, LogOf16BytesStoresNothing) {
