@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QString>
 
+#include "gui/queue_bridge.h"
 #include "platform/threads.h"
 
 namespace {
@@ -26,6 +27,8 @@ std::string ReportText(const std::string& message) {
 
 TApplication::TApplication() : report_(ShowMessageBox) {}
 
+TApplication::~TApplication() = default;
+
 void TApplication::ShowException(const std::exception& error) {
   report_(Title, ReportText(error.what()));
 }
@@ -42,6 +45,13 @@ void TApplication::HandleException() {
 
 void TApplication::SetExceptionReport(ExceptionReport report) {
   report_ = report ? std::move(report) : ExceptionReport(ShowMessageBox);
+}
+
+void TApplication::ServeMessageQueue() {
+  if (bridge_ || !QCoreApplication::instance() || !OnMainThread()) return;
+  bridge_ = std::make_unique<QueueBridge>();
+  // The bridge's notifier must go while Qt's event dispatcher still exists.
+  qAddPostRoutine([] { Application().bridge_.reset(); });
 }
 
 bool TApplication::OnMainThread() const {

@@ -4,7 +4,10 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
+
+class QueueBridge;
 
 class TApplication {
  public:
@@ -12,6 +15,7 @@ class TApplication {
   using ExceptionReport = std::function<void(const std::string& title, const std::string& text)>;
 
   TApplication();
+  ~TApplication();
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
 
@@ -29,13 +33,15 @@ class TApplication {
   // Whether the caller runs on the program's main thread.
   bool OnMainThread() const;
 
-  // Lets Qt's event loop serve the main thread's platform message queue, so
-  // the serial line's notifications reach their windows. Needs a running
-  // QCoreApplication; installing twice does nothing.
+  // Lets Qt's event loop serve the calling thread's platform message queue,
+  // so the serial line's notifications reach their windows. Does nothing
+  // without a QCoreApplication, off the main thread, or when already done;
+  // ends with the QCoreApplication.
   void ServeMessageQueue();
 
  private:
   ExceptionReport report_;
+  std::unique_ptr<QueueBridge> bridge_;
 };
 
 // The process's application object, made on first use.

@@ -18,8 +18,7 @@ TComponent::~TComponent() {
 }
 
 void TComponent::Remove(TComponent* child) {
-  components_.erase(std::remove(components_.begin(), components_.end(), child),
-                    components_.end());
+  components_.erase(std::remove(components_.begin(), components_.end(), child), components_.end());
 }
 
 void TComponent::BeginLoading() {

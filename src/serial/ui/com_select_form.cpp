@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <filesystem>
 #include <string>
 
 #include "gui/convert_error.h"
@@ -16,6 +17,15 @@
 namespace {
 
 constexpr unsigned kHighestListedPort = 50;
+
+// The Linux device a port stands for: where its port-folder link leads, or
+// the mapped path itself.
+std::string DeviceBehind(unsigned n) {
+  std::string path = ComPortDevicePath(n).value_or(std::string());
+  std::error_code error;
+  std::filesystem::path device = std::filesystem::canonical(path, error);
+  return error ? path : device.string();
+}
 
 }  // namespace
 
@@ -41,13 +51,12 @@ TComSelectForm::TComSelectForm(QWidget* parent)
   Label1 = new QLabel("The configured serial port is not valid.", this);
   Label1->setObjectName("Label1");
   Label1->move(18, 14);
+  Label1->adjustSize();
   Label2 = new QLabel("Please choose another port.", this);
   Label2->setObjectName("Label2");
   Label2->move(18, 30);
-  PortsComboBox = new QComboBox(this);
-  PortsComboBox->setObjectName("PortsComboBox");
-  PortsComboBox->setEditable(false);
-  PortsComboBox->setGeometry(8, 64, 201, 21);
+  Label2->adjustSize();
+  // Made in tab order: OK, Cancel, the list.
   OkBtn = new QPushButton("OK", this);
   OkBtn->setObjectName("OkBtn");
   OkBtn->setGeometry(8, 95, 85, 27);
@@ -55,10 +64,12 @@ TComSelectForm::TComSelectForm(QWidget* parent)
   AbortBtn = new QPushButton("Cancel", this);
   AbortBtn->setObjectName("AbortBtn");
   AbortBtn->setGeometry(124, 95, 85, 27);
+  PortsComboBox = new QComboBox(this);
+  PortsComboBox->setObjectName("PortsComboBox");
+  PortsComboBox->setEditable(false);
+  PortsComboBox->setGeometry(8, 64, 201, 21);
   connect(OkBtn, &QPushButton::clicked, this, [this] { done(mrOk); });
   connect(AbortBtn, &QPushButton::clicked, this, [this] { done(mrAbort); });
-  setTabOrder(OkBtn, AbortBtn);
-  setTabOrder(AbortBtn, PortsComboBox);
   OkBtn->setFocus();
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -71,10 +82,8 @@ void TComSelectForm::FormCreate() {
   for (unsigned n = 1; n <= kHighestListedPort; ++n) {
     if (!PortExists(n)) continue;
     PortsComboBox->addItem(QString("COM%1").arg(n));
-    // Which Linux device the entry stands for.
-    std::string device = ComPortDevicePath(n).value_or(std::string());
-    PortsComboBox->setItemData(PortsComboBox->count() - 1, QString::fromLocal8Bit(device.c_str()),
-                               Qt::ToolTipRole);
+    PortsComboBox->setItemData(PortsComboBox->count() - 1,
+                               QString::fromLocal8Bit(DeviceBehind(n).c_str()), Qt::ToolTipRole);
   }
   PortsComboBox->setCurrentIndex(0);
 }

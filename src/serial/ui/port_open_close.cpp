@@ -4,7 +4,6 @@
 #include <exception>
 
 #include "platform/clock.h"
-#include "platform/errors.h"
 #include "platform/port_map.h"
 #include "platform/serial.h"
 #include "serial/exceptions.h"
@@ -105,10 +104,8 @@ void TSerCustomComPort::OpenPort() {
   ActiveDispatcher = CreateDispatcher();
   ActiveDispatcher->DeviceName = "COM" + std::to_string(comNumber_);
   try {
-    int result = StartLine();
-    if (result == -static_cast<int>(ERROR_PORT_PERMISSION_DENIED))
-      RaisePermissionDenied(comNumber_);
-    result = MapOpenResult(result);
+    int result = MapOpenResult(StartLine());
+    if (result == ser::ecPermissionDenied) RaisePermissionDenied(comNumber_);
     if (result != 0) ser::CheckResult(this, result);
     if (result == 0) {
       OpenState = osOpen;

@@ -1,0 +1,360 @@
+// The open port over a real pseudo-terminal: writing and taking characters,
+// events through the hidden window, the trace and log states, moving to
+// another port, and closes asked for from inside an event handler.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "serial/exceptions.h"
+#include "serial/ui/port_test_support.h"
+#include "support/pty_pair.h"
+
+namespace morvel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string FileText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class ComPortLine : public testing::Test {
+ protected:
+  ComPortLine() {
+    HideMachinePorts(folder_);
+    folder_.Link(3, pty_.SlavePath());
+    files_ = folder_.Path();
+    port_ = std::make_unique<TestPort>(nullptr);
+    port_->SetComNumber(3);
+    port_->SetTraceName((files_ / "SERIAL.TRC").string());
+    port_->SetLogName((files_ / "SERIAL.LOG").string());
+  }
+
+  void OpenPort() {
+    port_->SetOpen(true);
+    ASSERT_EQ(port_->OpenState, osOpen);
+  }
+
+  PortFolder folder_;
+  PtyPair pty_;
+  fs::path files_;
+  ReportRecorder reports_;
+  std::unique_ptr<TestPort> port_;
+};
+
+TEST_F(ComPortLine, EventsArriveOnThisThreadAndTakeCharReadsThem) {
+  std::string received;
+  std::vector<WORD> counts;
+  port_->SetOnTriggerAvail([&](TComponent* cp, WORD count) {
+    EXPECT_EQ(cp, port_.get());
+    counts.push_back(count);
+    for (WORD i = 0; i < count; ++i) received += port_->TakeChar();
+  });
+  OpenPort();
+  pty_.Write("OK\r\n");
+  ASSERT_TRUE(PumpUntil([&] { return received.size() >= 4; }));
+  EXPECT_EQ(received, "OK\r\n");
+  ASSERT_FALSE(counts.empty());
+  // Everything the handler read is gone: nothing is left to take.
+  try {
+    port_->TakeChar();
+    FAIL() << "no exception";
+  } catch (const ser::EBufferIsEmpty& error) {
+    EXPECT_EQ(error.ResultCode, -3007);
+    EXPECT_STREQ(error.what(), "Buffer is empty");
+  }
+}
+
+TEST_F(ComPortLine, EmptyTextWritesNothingAndTextGoesOutWhole) {
+  OpenPort();
+  port_->WriteText("");
+  port_->WriteText("AT+CSQ\r\n");
+  EXPECT_EQ(pty_.ReadExactly(8), "AT+CSQ\r\n");
+  EXPECT_EQ(pty_.ReadAvailable(), "");
+}
+
+TEST_F(ComPortLine, TextLargerThanTheOutputSpaceIsRefusedWhole) {
+  port_->SetOutSize(16);
+  OpenPort();
+  EXPECT_THROW(port_->WriteText(std::string(17, 'x')), ser::EOutputBufferTooSmall);
+  port_->WriteText("fits");
+  EXPECT_EQ(pty_.ReadExactly(4), "fits");
+}
+
+TEST_F(ComPortLine, WritingTheCurrentNumberKeepsThePortOpen) {
+  int closes = 0;
+  port_->SetOnPortClose([&](TComponent*) { ++closes; });
+  OpenPort();
+  ser::TSerBaseDispatcher* dispatcher = port_->ActiveDispatcher.get();
+  port_->SetComNumber(3);
+  EXPECT_EQ(closes, 0);
+  EXPECT_EQ(port_->ActiveDispatcher.get(), dispatcher);
+  EXPECT_EQ(port_->OpenState, osOpen);
+  port_.reset();  // its close handler uses this test's locals
+  EXPECT_EQ(closes, 1);
+}
+
+TEST_F(ComPortLine, ANewNumberReopensWithTriggersAndTracingCarried) {
+  PtyPair second;
+  folder_.Link(4, second.SlavePath());
+  std::vector<std::string> events;
+  port_->SetOnPortClose([&](TComponent*) { events.push_back("close"); });
+  port_->SetOnPortOpen([&](TComponent*) { events.push_back("open"); });
+  OpenPort();
+  port_->SetTracing(tlOn);
+  port_->SetAvailThreshold(3);
+  ASSERT_GT(port_->ActiveDispatcher->AddTimerTrigger(1000), 0);
+  port_->WriteText("first");
+  ASSERT_EQ(pty_.ReadExactly(5), "first");
+  events.clear();
+
+  port_->SetComNumber(4);
+
+  EXPECT_EQ(events, (std::vector<std::string>{"close", "open"}));
+  EXPECT_EQ(port_->ComNumber(), 4);
+  ASSERT_EQ(port_->OpenState, osOpen);
+  ser::TSerBaseDispatcher& dispatcher = *port_->ActiveDispatcher;
+  EXPECT_EQ(dispatcher.DeviceName, "COM4");
+  EXPECT_EQ(dispatcher.TimerTriggerList.size(), 1u);
+  EXPECT_EQ(dispatcher.AvailThreshold, 3u);
+  EXPECT_EQ(port_->Tracing(), tlOn);
+  EXPECT_TRUE(dispatcher.Trace.TraceOn());
+  // The first port's trace was written when it closed.
+  EXPECT_NE(FileText(files_ / "SERIAL.TRC").find("first"), std::string::npos);
+  port_->WriteText("second");
+  EXPECT_EQ(second.ReadExactly(6), "second");
+  port_.reset();  // its close handler uses this test's locals
+}
+
+TEST_F(ComPortLine, TracingStatesOnAnOpenPort) {
+  OpenPort();
+  ser::TSerTrace& trace = port_->ActiveDispatcher->Trace;
+  port_->SetTracing(tlDump);  // nothing running: nothing happens
+  EXPECT_EQ(port_->Tracing(), tlOff);
+  EXPECT_FALSE(fs::exists(files_ / "SERIAL.TRC"));
+
+  port_->SetTracing(tlOn);
+  EXPECT_TRUE(trace.TraceOn());
+  port_->SetTracing(tlPause);
+  EXPECT_EQ(port_->Tracing(), tlPause);
+  EXPECT_FALSE(trace.TraceOn());
+  EXPECT_TRUE(trace.HasStore());
+  port_->SetTracing(tlOn);
+  EXPECT_TRUE(trace.TraceOn());
+  port_->WriteText("cleared");
+  port_->SetTracing(tlClear);
+  EXPECT_EQ(port_->Tracing(), tlOn);
+  port_->WriteText("kept");
+  port_->SetTracing(tlDump);
+  EXPECT_EQ(port_->Tracing(), tlOff);
+  EXPECT_FALSE(trace.HasStore());
+  std::string text = FileText(files_ / "SERIAL.TRC");
+  EXPECT_NE(text.find("kept"), std::string::npos) << text;
+  EXPECT_EQ(text.find("cleared"), std::string::npos) << text;
+
+  port_->SetTracing(tlOn);
+  port_->WriteText("more");
+  port_->SetTracing(tlAppend);
+  text = FileText(files_ / "SERIAL.TRC");
+  EXPECT_NE(text.find("kept"), std::string::npos) << text;
+  EXPECT_NE(text.find("more"), std::string::npos) << text;
+
+  port_->SetTracing(tlOn);
+  port_->SetTracing(tlOff);
+  EXPECT_FALSE(trace.HasStore());
+  EXPECT_EQ(port_->Tracing(), tlOff);
+}
+
+TEST_F(ComPortLine, LoggingStatesOnAnOpenPort) {
+  OpenPort();
+  ser::TSerDispatchLog& log = port_->ActiveDispatcher->Log;
+  port_->SetLogging(tlOn);
+  EXPECT_TRUE(log.LogOn());
+  port_->SetLogging(tlPause);
+  EXPECT_FALSE(log.LogOn());
+  EXPECT_EQ(port_->Logging(), tlPause);
+  port_->SetLogging(tlPause);
+  port_->SetLogging(tlOn);
+  EXPECT_TRUE(log.LogOn());
+  port_->WriteText("logged");
+  port_->SetLogging(tlDump);
+  EXPECT_EQ(port_->Logging(), tlOff);
+  EXPECT_FALSE(log.HasLog());
+  EXPECT_NE(FileText(files_ / "SERIAL.LOG").find("WriteCom"), std::string::npos);
+}
+
+TEST_F(ComPortLine, ResizingAPausedTraceDropsIt) {
+  OpenPort();
+  port_->SetTracing(tlOn);
+  port_->SetTraceSize(500);
+  EXPECT_EQ(port_->Tracing(), tlOn);
+  EXPECT_TRUE(port_->ActiveDispatcher->Trace.TraceOn());
+  port_->SetTracing(tlPause);
+  port_->SetTraceSize(600);
+  EXPECT_EQ(port_->Tracing(), tlOff);
+  EXPECT_FALSE(port_->ActiveDispatcher->Trace.HasStore());
+}
+
+TEST_F(ComPortLine, ClosingWithTracingWritesTheTraceFirst) {
+  bool traceThereAtClose = false;
+  port_->SetOnPortClose(
+      [&](TComponent*) { traceThereAtClose = fs::exists(files_ / "SERIAL.TRC"); });
+  port_->SetTracing(tlOn);
+  port_->SetLogging(tlOn);
+  OpenPort();
+  port_->WriteText("ATE\r\n");
+  ASSERT_EQ(pty_.ReadExactly(5), "ATE\r\n");
+  port_->SetOpen(false);
+  EXPECT_TRUE(traceThereAtClose);
+  EXPECT_NE(FileText(files_ / "SERIAL.TRC").find("ATE"), std::string::npos);
+  EXPECT_TRUE(fs::exists(files_ / "SERIAL.LOG"));
+  EXPECT_EQ(port_->Tracing(), tlOff);
+  EXPECT_EQ(port_->OpenState, osClosed);
+  EXPECT_TRUE(port_->TriggersSaved);
+}
+
+TEST_F(ComPortLine, DestroyingTheOpenPortWritesItsTrace) {
+  port_->SetTracing(tlOn);
+  OpenPort();
+  port_->WriteText("bye");
+  ASSERT_EQ(pty_.ReadExactly(3), "bye");
+  port_.reset();
+  EXPECT_NE(FileText(files_ / "SERIAL.TRC").find("bye"), std::string::npos);
+}
+
+TEST_F(ComPortLine, AnUnwritableTraceStillClosesThePort) {
+  port_->SetTraceName((files_ / "missing-folder" / "SERIAL.TRC").string());
+  port_->SetTracing(tlOn);
+  OpenPort();
+  port_->WriteText("lost");
+  EXPECT_ANY_THROW(port_->SetOpen(false));
+  EXPECT_EQ(port_->OpenState, osClosed);
+  EXPECT_FALSE(port_->Open());
+  EXPECT_EQ(port_->ActiveDispatcher, nullptr);
+}
+
+TEST_F(ComPortLine, ACloseAskedForInsideTheHandlerCompletesLater) {
+  TOpenState stateInHandler = osClosed;
+  bool openInHandler = false;
+  int closes = 0;
+  port_->SetOnPortClose([&](TComponent*) { ++closes; });
+  port_->SetOnTriggerAvail([&](TComponent*, WORD) {
+    port_->SetOpen(false);
+    stateInHandler = port_->OpenState;
+    openInHandler = port_->Open();
+    // The port is closing: reads and writes do nothing.
+    EXPECT_EQ(port_->TakeChar(), 0);
+    port_->WriteText("never");
+  });
+  OpenPort();
+  pty_.Write("RING\r\n");
+  ASSERT_TRUE(PumpUntil([&] { return port_->OpenState == osClosed; }));
+  EXPECT_EQ(stateInHandler, osClosing);
+  EXPECT_TRUE(openInHandler);
+  EXPECT_EQ(closes, 1);
+  EXPECT_FALSE(port_->Open());
+  EXPECT_EQ(port_->ActiveDispatcher, nullptr);
+  EXPECT_EQ(port_->NotifyWindow, nullptr);
+  EXPECT_EQ(pty_.ReadAvailable(), "");
+  // The device was let go, so it opens again.
+  port_->SetOnTriggerAvail(nullptr);
+  OpenPort();
+  port_.reset();  // its close handler uses this test's locals
+  EXPECT_EQ(closes, 2);
+}
+
+TEST_F(ComPortLine, ANewNumberInsideTheHandlerReopensOnceTheCloseCompletes) {
+  PtyPair second;
+  folder_.Link(4, second.SlavePath());
+  port_->SetOnTriggerAvail([&](TComponent*, WORD) { port_->SetComNumber(4); });
+  OpenPort();
+  pty_.Write("x");
+  ASSERT_TRUE(PumpUntil(
+      [&] { return port_->OpenState == osOpen && port_->ActiveDispatcher->DeviceName == "COM4"; }));
+  EXPECT_FALSE(port_->ReopenRequested);
+  port_->WriteText("moved");
+  EXPECT_EQ(second.ReadExactly(5), "moved");
+}
+
+TEST_F(ComPortLine, DestroyingThePortWithACloseStillPendingFinishesIt) {
+  bool closeAsked = false;
+  port_->SetOnTriggerAvail([&](TComponent*, WORD) {
+    port_->SetOpen(false);
+    closeAsked = true;
+  });
+  OpenPort();
+  HWND window = port_->NotifyWindow;
+  pty_.Write("x");
+  // Destroyed right after the handler returned, while the close message waits.
+  ASSERT_TRUE(PumpUntil([&] { return !port_; },
+                        [&] {
+                          if (closeAsked && port_) {
+                            EXPECT_EQ(port_->OpenState, osClosing);
+                            port_.reset();
+                          }
+                        }));
+  EXPECT_FALSE(IsWindow(window));
+  // Whatever was still queued for the port goes nowhere.
+  PumpUntil([] { return false; }, std::chrono::milliseconds(100));
+  TestPort again(nullptr);
+  again.SetComNumber(3);
+  again.SetOpen(true);
+  EXPECT_EQ(again.OpenState, osOpen);
+}
+
+TEST_F(ComPortLine, AnExceptionInAHandlerIsReportedAndDeliveryGoesOn) {
+  std::string received;
+  int calls = 0;
+  port_->SetOnTriggerAvail([&](TComponent*, WORD count) {
+    ++calls;
+    for (WORD i = 0; i < count; ++i) received += port_->TakeChar();
+    if (calls == 1) throw std::runtime_error("handler failed");
+  });
+  OpenPort();
+  pty_.Write("A");
+  ASSERT_TRUE(PumpUntil([&] { return calls == 1; }));
+  pty_.Write("B");
+  ASSERT_TRUE(PumpUntil([&] { return calls == 2; }));
+  EXPECT_EQ(received, "AB");
+  ASSERT_EQ(reports_.Reports().size(), 1u);
+  EXPECT_EQ(reports_.Reports()[0].first, "Morvel");
+  EXPECT_EQ(reports_.Reports()[0].second, "handler failed.");
+  EXPECT_EQ(port_->OpenState, osOpen);
+}
+
+TEST_F(ComPortLine, HandlerModeFollowsTheAssignedEvents) {
+  OpenPort();
+  EXPECT_FALSE(port_->ActiveDispatcher->PortHasHandlers);
+  port_->SetOnTrigger([](TComponent*, WORD, WORD, WORD) {});
+  EXPECT_TRUE(port_->ActiveDispatcher->PortHasHandlers);
+  port_->SetOnTrigger(nullptr);
+  EXPECT_FALSE(port_->ActiveDispatcher->PortHasHandlers);
+}
+
+TEST_F(ComPortLine, SettingsGoToTheOpenLine) {
+  OpenPort();
+  port_->SetBaud(9600);
+  DWORD baud = 0;
+  BYTE parity = 0, dataBits = 0, stopBits = 0;
+  port_->ActiveDispatcher->GetLineParams(baud, parity, dataBits, stopBits);
+  EXPECT_EQ(baud, 9600u);
+  port_->SetUseEventWord(false);
+  EXPECT_EQ(port_->ActiveDispatcher->OptionFlags & 4, 0u);
+  port_->SetUseEventWord(true);
+  EXPECT_EQ(port_->ActiveDispatcher->OptionFlags & 4, 4u);
+  port_->SetDTR(false);
+  EXPECT_FALSE(port_->DTR());
+  EXPECT_FALSE(port_->ActiveDispatcher->DtrOn);
+  // DTR driven by the handshake does not take a wish.
+  port_->SetHWFlowOptions({hwfUseDTR});
+  port_->SetDTR(true);
+  EXPECT_FALSE(port_->DTR());
+  EXPECT_EQ(port_->LineErrorValue(), 0);
+  EXPECT_FALSE(port_->LineBreakValue());
+}
+
+}  // namespace
+}  // namespace morvel::test
