@@ -30,9 +30,11 @@ void NoteTtyReadiness(SerialDevice& device, std::uint32_t readiness) {
     int count = 0;
     if (ioctl(device.fd, FIONREAD, &count) != 0) {
       if (errno == EIO) device.NoteHangUpLocked();
-    } else if (count > 0) {
-      // Bytes read since the edge leave nothing to report.
+    } else if (static_cast<DWORD>(count) > device.reportedInQueue) {
       device.pendingEvents |= EV_RXCHAR;
+      device.reportedInQueue = static_cast<DWORD>(count);
+    } else if (static_cast<DWORD>(count) < device.reportedInQueue) {
+      device.reportedInQueue = static_cast<DWORD>(count);
     }
   }
   if (auto counts = device.ReadCounts()) {
@@ -50,6 +52,8 @@ BOOL SetCommMask(HANDLE handle, DWORD mask) {
   device->mask = mask;
   ++device->maskGeneration;
   device->pendingEvents = 0;
+  // Bytes that wait unread are announced again at the next arrival.
+  device->reportedInQueue = 0;
   device->Wake();
   return TRUE;
 }

@@ -14,13 +14,15 @@ constexpr tcflag_t kControlFlags = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | C
 constexpr tcflag_t kInputFlags = IXON | IXOFF | INPCK;
 
 // Nothing between the wire and the program: no echo, no line editing, no
-// character translation, reads never wait (VMIN 0, VTIME 0).
+// character translation. VMIN 1 with the descriptor non-blocking: an empty
+// read gives EAGAIN, so a read of 0 bytes means hang-up (with VMIN 0 both
+// would read 0 bytes).
 void SetRaw(termios& settings) {
   settings.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXANY);
   settings.c_oflag &= ~OPOST;
   settings.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
   settings.c_cflag |= CREAD | CLOCAL;
-  settings.c_cc[VMIN] = 0;
+  settings.c_cc[VMIN] = 1;
   settings.c_cc[VTIME] = 0;
 }
 
@@ -162,7 +164,9 @@ DWORD MakeRawAndDescribe(int fd, DCB* dcb) {
   if (tcsetattr(fd, TCSANOW, &settings) != 0) return Win32ErrorFromErrno(errno);
   *dcb = DCB{};
   dcb->DCBlength = sizeof(DCB);
-  dcb->BaudRate = GetBaudRate(fd).value_or(9600);
+  // A pseudo-terminal starts at rate 0, which no DCB can carry.
+  dcb->BaudRate = GetBaudRate(fd).value_or(0);
+  if (dcb->BaudRate == 0) dcb->BaudRate = 9600;
   dcb->fBinary = 1;
   dcb->fParity = (settings.c_iflag & INPCK) ? 1 : 0;
   bool rtsCts = settings.c_cflag & CRTSCTS;

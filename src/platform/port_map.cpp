@@ -30,7 +30,11 @@ std::optional<std::string> FolderEntry(unsigned n) {
   if (error) return std::nullopt;
   for (const auto& entry : entries) {
     std::string name = entry.path().filename().string();
-    if (strcasecmp(name.c_str(), wanted.c_str()) == 0) return entry.path().string();
+    if (strcasecmp(name.c_str(), wanted.c_str()) != 0) continue;
+    // The device the link names, so that messages and tooltips show it; a
+    // dangling link stays as it is and fails to open as a missing device.
+    fs::path device = fs::canonical(entry.path(), error);
+    return error ? entry.path().string() : device.string();
   }
   return std::nullopt;
 }

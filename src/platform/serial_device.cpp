@@ -137,13 +137,16 @@ void SerialDevice::WriterLoop() {
 
 DeviceUse::DeviceUse(HANDLE handle) : device_(LookupHandleAs<SerialDevice>(handle)) {
   if (!device_) return;
-  std::lock_guard lock(device_->mutex);
-  if (device_->closing) {
-    device_.reset();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return;
+  {
+    std::lock_guard lock(device_->mutex);
+    if (!device_->closing) {
+      ++device_->callsInside;
+      return;
+    }
   }
-  ++device_->callsInside;
+  // Released outside the lock: this may be the last reference.
+  device_.reset();
+  SetLastError(ERROR_INVALID_HANDLE);
 }
 
 DeviceUse::~DeviceUse() {

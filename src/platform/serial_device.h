@@ -59,6 +59,10 @@ class SerialDevice : public PlatformObject {
   std::uint64_t maskGeneration = 0;
   bool waiting = false;
   DWORD pendingEvents = 0;
+  // Bytes in the driver already reported as EV_RXCHAR (less what was read
+  // since): an arrival is reported only when the driver holds more. The
+  // tty wakes epoll for other reasons too, so readiness alone is no arrival.
+  DWORD reportedInQueue = 0;
   bool hungUp = false;
   bool hangUpReported = false;
   bool countsSupported = true;

@@ -3,6 +3,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -23,7 +24,12 @@ BOOL Fail(DWORD error) {
 // -1 with errno for any other failure.
 ssize_t ReadNow(SerialDevice& device, char* buffer, DWORD size) {
   ssize_t n = read(device.fd, buffer, size);
-  if (n > 0) return n;
+  if (n > 0) {
+    std::lock_guard lock(device.mutex);
+    DWORD got = static_cast<DWORD>(n);
+    device.reportedInQueue -= std::min(got, device.reportedInQueue);
+    return n;
+  }
   if (n == 0 || errno == EIO) {
     // Readable but empty (or EIO): the other side hung up.
     std::lock_guard lock(device.mutex);
@@ -170,6 +176,7 @@ BOOL PurgeComm(HANDLE handle, DWORD flags) {
   if (flags & PURGE_RXCLEAR) {
     if (tcflush(device->fd, TCIFLUSH) != 0 && errno != EIO) return Fail(Win32ErrorFromErrno(errno));
     device->pendingEvents &= ~EV_RXCHAR;
+    device->reportedInQueue = 0;
   }
   return TRUE;
 }

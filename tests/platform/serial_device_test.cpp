@@ -1,0 +1,611 @@
+// The serial device calls over a real pseudo-terminal: the test plays the
+// peer on the master side.
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/baud_rate.h"
+#include "platform/platform.h"
+#include "support/port_folder.h"
+#include "support/pty_pair.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using morvel::test::PortFolder;
+using morvel::test::PtyPair;
+
+constexpr unsigned kPort = 3;
+
+HANDLE OpenCom(unsigned n) {
+  std::string name = "\\\\.\\COM" + std::to_string(n);
+  return CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+struct WaitResult {
+  BOOL ok;
+  DWORD mask;
+  DWORD error;
+};
+
+std::future<WaitResult> StartWait(HANDLE device) {
+  return std::async(std::launch::async, [device] {
+    DWORD mask = 0xFFFF;
+    BOOL ok = WaitCommEvent(device, &mask, nullptr);
+    return WaitResult{ok, mask, GetLastError()};
+  });
+}
+
+double ProcessCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+class SerialDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ports_.Link(kPort, pty_.SlavePath());
+    device_ = OpenCom(kPort);
+    ASSERT_NE(device_, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(device_, &timeouts));
+  }
+  void TearDown() override {
+    if (device_ != INVALID_HANDLE_VALUE) CloseHandle(device_);
+  }
+  // A pending wait that did not end in time is released, so no test hangs.
+  WaitResult Finish(std::future<WaitResult>& wait) {
+    if (wait.wait_for(5s) != std::future_status::ready) {
+      ADD_FAILURE() << "WaitCommEvent did not return";
+      SetCommMask(device_, 0);
+    }
+    return wait.get();
+  }
+  std::string ReadAll() {
+    char buffer[8192];
+    DWORD got = 0;
+    EXPECT_TRUE(ReadFile(device_, buffer, sizeof buffer, &got, nullptr));
+    return std::string(buffer, got);
+  }
+  termios SlaveSettings() {
+    termios settings{};
+    // Mode ioctls on the master act on the slave's settings.
+    EXPECT_EQ(tcgetattr(pty_.MasterFd(), &settings), 0);
+    return settings;
+  }
+
+  PtyPair pty_;
+  PortFolder ports_;
+  HANDLE device_ = INVALID_HANDLE_VALUE;
+};
+
+// A pseudo-terminal keeps every setting but the character format, which it
+// forces to 8 bits without parity.
+TEST_F(SerialDeviceTest, SettingsRoundTripThroughTermios) {
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(device_, &dcb));
+  dcb.BaudRate = 19200;
+  dcb.ByteSize = 8;
+  dcb.Parity = NOPARITY;
+  dcb.StopBits = TWOSTOPBITS;
+  dcb.fOutxCtsFlow = 1;
+  dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+  dcb.fOutxDsrFlow = 1;
+  dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+  dcb.fOutX = 1;
+  dcb.fInX = 1;
+  dcb.XonChar = 0x11;
+  dcb.XoffChar = 0x13;
+  dcb.XonLim = 409;
+  dcb.XoffLim = 410;
+  ASSERT_TRUE(SetCommState(device_, &dcb)) << GetLastError();
+
+  termios settings = SlaveSettings();
+  EXPECT_EQ(cfgetospeed(&settings), B19200);
+  EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_FALSE(settings.c_cflag & PARENB);
+  EXPECT_TRUE(settings.c_cflag & CSTOPB);
+  EXPECT_TRUE(settings.c_cflag & CRTSCTS);
+  EXPECT_TRUE(settings.c_iflag & IXON);
+  EXPECT_TRUE(settings.c_iflag & IXOFF);
+  EXPECT_EQ(settings.c_cc[VSTART], 0x11);
+  EXPECT_EQ(settings.c_cc[VSTOP], 0x13);
+  EXPECT_FALSE(settings.c_lflag & (ECHO | ICANON));
+
+  // What Linux cannot express comes back as it was set.
+  DCB back{};
+  ASSERT_TRUE(GetCommState(device_, &back));
+  EXPECT_EQ(back.XonLim, 409);
+  EXPECT_EQ(back.XoffLim, 410);
+  EXPECT_EQ(back.fOutxDsrFlow, 1u);
+  EXPECT_EQ(back.fDtrControl, static_cast<DWORD>(DTR_CONTROL_HANDSHAKE));
+  EXPECT_EQ(back.StopBits, TWOSTOPBITS);
+  EXPECT_EQ(back.BaudRate, 19200u);
+
+  dcb.StopBits = ONESTOPBIT;
+  dcb.fOutxCtsFlow = 0;
+  dcb.fRtsControl = RTS_CONTROL_ENABLE;
+  dcb.fOutX = 0;
+  dcb.fInX = 0;
+  ASSERT_TRUE(SetCommState(device_, &dcb));
+  settings = SlaveSettings();
+  EXPECT_FALSE(settings.c_cflag & (CSTOPB | CRTSCTS));
+  EXPECT_FALSE(settings.c_iflag & (IXON | IXOFF));
+}
+
+TEST_F(SerialDeviceTest, SettingsTheDriverTookOnlyInPartAreRefused) {
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(device_, &dcb));
+  dcb.BaudRate = 9600;
+  ASSERT_TRUE(SetCommState(device_, &dcb));
+  termios before = SlaveSettings();
+
+  for (BYTE parity : {ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY}) {
+    DCB partial = dcb;
+    partial.BaudRate = 38400;
+    partial.Parity = parity;
+    SetLastError(0);
+    EXPECT_FALSE(SetCommState(device_, &partial)) << int(parity);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  }
+  DCB partial = dcb;
+  partial.ByteSize = 7;
+  EXPECT_FALSE(SetCommState(device_, &partial));
+
+  termios after = SlaveSettings();
+  EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+  EXPECT_EQ(after.c_cflag, before.c_cflag);
+  DCB kept{};
+  ASSERT_TRUE(GetCommState(device_, &kept));
+  EXPECT_EQ(kept.BaudRate, 9600u);
+  EXPECT_EQ(kept.ByteSize, 8);
+  EXPECT_EQ(kept.Parity, NOPARITY);
+}
+
+TEST_F(SerialDeviceTest, RateOutsideTheTermiosTableIsSetExactly) {
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(device_, &dcb));
+  for (DWORD baud : {250000u, 100000u, 31250u, 115200u}) {
+    dcb.BaudRate = baud;
+    ASSERT_TRUE(SetCommState(device_, &dcb)) << baud;
+    EXPECT_EQ(GetBaudRate(pty_.MasterFd()), baud);
+  }
+}
+
+TEST_F(SerialDeviceTest, RejectedSettingsLeaveTheDeviceAsItWas) {
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(device_, &dcb));
+  dcb.BaudRate = 9600;
+  ASSERT_TRUE(SetCommState(device_, &dcb));
+  termios before = SlaveSettings();
+
+  DCB bad = dcb;
+  bad.BaudRate = 38400;
+  bad.ByteSize = 9;
+  SetLastError(0);
+  EXPECT_FALSE(SetCommState(device_, &bad));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  bad = dcb;
+  bad.Parity = 7;
+  EXPECT_FALSE(SetCommState(device_, &bad));
+  bad = dcb;
+  bad.fOutX = 1;
+  bad.XonChar = bad.XoffChar = 0x11;
+  EXPECT_FALSE(SetCommState(device_, &bad));
+
+  termios after = SlaveSettings();
+  EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+  EXPECT_EQ(after.c_cflag, before.c_cflag);
+  DCB kept{};
+  ASSERT_TRUE(GetCommState(device_, &kept));
+  EXPECT_EQ(kept.BaudRate, 9600u);
+  EXPECT_EQ(kept.ByteSize, dcb.ByteSize);
+}
+
+TEST(SerialDeviceOpen, OriginalSettingsComeBackOnClose) {
+  PtyPair pty;
+  PortFolder ports;
+  ports.Link(kPort, pty.SlavePath());
+  termios original{};
+  ASSERT_EQ(tcgetattr(pty.MasterFd(), &original), 0);
+  original.c_lflag |= ECHO | ICANON;
+  cfsetspeed(&original, B2400);
+  ASSERT_EQ(tcsetattr(pty.MasterFd(), TCSANOW, &original), 0);
+
+  HANDLE device = OpenCom(kPort);
+  ASSERT_NE(device, INVALID_HANDLE_VALUE);
+  termios raw{};
+  ASSERT_EQ(tcgetattr(pty.MasterFd(), &raw), 0);
+  EXPECT_FALSE(raw.c_lflag & (ECHO | ICANON)) << "a serial port does not echo";
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(device, &dcb));
+  EXPECT_EQ(dcb.BaudRate, 2400u);
+  dcb.BaudRate = 57600;
+  ASSERT_TRUE(SetCommState(device, &dcb));
+  ASSERT_TRUE(CloseHandle(device));
+
+  termios after{};
+  ASSERT_EQ(tcgetattr(pty.MasterFd(), &after), 0);
+  EXPECT_EQ(cfgetospeed(&after), B2400);
+  EXPECT_TRUE(after.c_lflag & ECHO);
+  EXPECT_TRUE(after.c_lflag & ICANON);
+}
+
+TEST_F(SerialDeviceTest, ReadReturnsAtOnceWithWhatArrived) {
+  EXPECT_EQ(ReadAll(), "");
+  pty_.Write("OK\r\n");
+  auto wait = (SetCommMask(device_, EV_RXCHAR), StartWait(device_));
+  ASSERT_EQ(Finish(wait).mask, EV_RXCHAR);
+  EXPECT_EQ(ReadAll(), "OK\r\n");
+  EXPECT_EQ(ReadAll(), "");
+}
+
+TEST_F(SerialDeviceTest, ArrivalIsReportedOnceNotWhileBytesWaitUnread) {
+  ASSERT_TRUE(SetCommMask(device_, EV_RXCHAR | EV_ERR));
+  pty_.Write("abc");
+  auto first = StartWait(device_);
+  WaitResult arrived = Finish(first);
+  EXPECT_TRUE(arrived.ok);
+  EXPECT_EQ(arrived.mask, EV_RXCHAR);
+
+  // The three bytes stay unread: that is no new arrival.
+  auto second = StartWait(device_);
+  EXPECT_EQ(second.wait_for(200ms), std::future_status::timeout);
+  pty_.Write("def");
+  WaitResult more = Finish(second);
+  EXPECT_TRUE(more.ok);
+  EXPECT_EQ(more.mask, EV_RXCHAR);
+  EXPECT_EQ(ReadAll(), "abcdef");
+
+  // Everything was read: an arrival already consumed is not reported again.
+  auto third = StartWait(device_);
+  EXPECT_EQ(third.wait_for(200ms), std::future_status::timeout);
+  ASSERT_TRUE(SetCommMask(device_, EV_RXCHAR));
+  EXPECT_EQ(Finish(third).mask, 0u);
+}
+
+TEST_F(SerialDeviceTest, FullInputSideCostsNoCpu) {
+  ASSERT_TRUE(SetCommMask(device_, EV_RXCHAR));
+  // Fill the tty until the peer cannot write any more.
+  std::string block(4096, 'x');
+  size_t sent = 0;
+  for (int i = 0; i < 1000; ++i) {
+    ssize_t n = write(pty_.MasterFd(), block.data(), block.size());
+    if (n <= 0) break;
+    sent += static_cast<size_t>(n);
+  }
+  ASSERT_GT(sent, 0u);
+  // A reader whose own buffer is full: it waits and checks but reads nothing.
+  std::atomic<bool> stop{false};
+  std::atomic<int> wakeUps{0};
+  std::thread reader([&] {
+    while (!stop) {
+      DWORD mask = 0;
+      if (!WaitCommEvent(device_, &mask, nullptr)) break;
+      DWORD errors = 0;
+      COMSTAT status{};
+      ClearCommError(device_, &errors, &status);
+      ++wakeUps;
+    }
+  });
+  std::this_thread::sleep_for(100ms);
+  int settledWakeUps = wakeUps;
+  double before = ProcessCpuSeconds();
+  std::this_thread::sleep_for(500ms);
+  double used = ProcessCpuSeconds() - before;
+  int lateWakeUps = wakeUps - settledWakeUps;
+  stop = true;
+  SetCommMask(device_, 0);
+  reader.join();
+  EXPECT_LT(used, 0.05) << "CPU seconds spent while the input side was full";
+  EXPECT_EQ(lateWakeUps, 0);
+  DWORD errors = 0;
+  COMSTAT status{};
+  ASSERT_TRUE(ClearCommError(device_, &errors, &status));
+  EXPECT_GT(status.cbInQue, 0u);
+}
+
+TEST_F(SerialDeviceTest, MaskZeroEndsAPendingWait) {
+  ASSERT_TRUE(SetCommMask(device_, EV_RXCHAR | EV_CTS | EV_DSR));
+  auto wait = StartWait(device_);
+  EXPECT_EQ(wait.wait_for(50ms), std::future_status::timeout);
+  ASSERT_TRUE(SetCommMask(device_, 0));
+  WaitResult result = Finish(wait);
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.mask, 0u);
+  DWORD mask = 1;
+  ASSERT_TRUE(GetCommMask(device_, &mask));
+  EXPECT_EQ(mask, 0u);
+}
+
+TEST_F(SerialDeviceTest, WaitWithMaskZeroBlocksUntilTheMaskChanges) {
+  ASSERT_TRUE(SetCommMask(device_, 0));
+  pty_.Write("ignored");
+  auto wait = StartWait(device_);
+  EXPECT_EQ(wait.wait_for(100ms), std::future_status::timeout);
+  ASSERT_TRUE(SetCommMask(device_, EV_RXCHAR));
+  EXPECT_EQ(Finish(wait).mask, 0u);
+}
+
+TEST_F(SerialDeviceTest, CloseEndsAPendingWait) {
+  ASSERT_TRUE(SetCommMask(device_, EV_RXCHAR));
+  auto wait = StartWait(device_);
+  EXPECT_EQ(wait.wait_for(50ms), std::future_status::timeout);
+  ASSERT_TRUE(CloseHandle(device_));
+  HANDLE closed = device_;
+  device_ = INVALID_HANDLE_VALUE;
+  ASSERT_EQ(wait.wait_for(5s), std::future_status::ready);
+  WaitResult result = wait.get();
+  EXPECT_FALSE(result.ok);
+  EXPECT_TRUE(result.error == ERROR_OPERATION_ABORTED || result.error == ERROR_INVALID_HANDLE)
+      << result.error;
+  DWORD mask = 0;
+  EXPECT_FALSE(WaitCommEvent(closed, &mask, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST(SerialDeviceClose, RacesWithWaitsReadsAndWrites) {
+  PtyPair pty;
+  PortFolder ports;
+  ports.Link(kPort, pty.SlavePath());
+  pty.HoldSlaveOpen();
+  for (int round = 0; round < 30; ++round) {
+    HANDLE device = OpenCom(kPort);
+    ASSERT_NE(device, INVALID_HANDLE_VALUE) << "round " << round << " error " << GetLastError();
+    SetCommMask(device, EV_RXCHAR);
+    COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
+    SetCommTimeouts(device, &timeouts);
+    std::thread waiter([device] {
+      DWORD mask = 0;
+      while (WaitCommEvent(device, &mask, nullptr)) {
+      }
+    });
+    std::thread worker([device] {
+      char buffer[64];
+      DWORD n = 0;
+      while (ReadFile(device, buffer, sizeof buffer, &n, nullptr) &&
+             WriteFile(device, "ping", 4, &n, nullptr)) {
+        ClearCommError(device, nullptr, nullptr);
+      }
+    });
+    pty.Write("data");
+    if (round % 2 == 0) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(CloseHandle(device));
+    waiter.join();
+    worker.join();
+    pty.ReadAvailable(0ms);
+  }
+}
+
+TEST_F(SerialDeviceTest, PurgeAbandonsAWriteThePeerDoesNotRead) {
+  HANDLE sent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = sent;
+  std::string block(1 << 20, 'w');
+  DWORD written = 0;
+  ASSERT_FALSE(
+      WriteFile(device_, block.data(), static_cast<DWORD>(block.size()), &written, &overlapped));
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  EXPECT_EQ(WaitForSingleObject(sent, 50), WAIT_TIMEOUT);
+  DWORD transferred = 0;
+  EXPECT_FALSE(GetOverlappedResult(device_, &overlapped, &transferred, FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_IO_INCOMPLETE);
+  COMSTAT status{};
+  ASSERT_TRUE(ClearCommError(device_, nullptr, &status));
+  EXPECT_GT(status.cbOutQue, 0u);
+
+  ASSERT_TRUE(PurgeComm(device_, PURGE_TXABORT | PURGE_TXCLEAR));
+  EXPECT_EQ(WaitForSingleObject(sent, 0), WAIT_OBJECT_0);
+  EXPECT_FALSE(GetOverlappedResult(device_, &overlapped, &transferred, TRUE));
+  EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+  EXPECT_LT(transferred, block.size());
+
+  // Nothing of the abandoned write goes out any more.
+  std::string drained = pty_.ReadAvailable(50ms);
+  std::string later = pty_.ReadAvailable(100ms);
+  EXPECT_EQ(later, "");
+  EXPECT_LT(drained.size(), block.size());
+  // And the device writes again.
+  ASSERT_TRUE(WriteFile(device_, "AT\r\n", 4, &written, &overlapped));
+  EXPECT_EQ(written, 4u);
+  EXPECT_EQ(pty_.ReadExactly(4), "AT\r\n");
+  CloseHandle(sent);
+}
+
+TEST_F(SerialDeviceTest, PendingWriteCompletesWhenThePeerReads) {
+  HANDLE sent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = sent;
+  std::string block;
+  for (int i = 0; block.size() < 200000; ++i) block += std::to_string(i) + ",";
+  DWORD written = 0;
+  ASSERT_FALSE(
+      WriteFile(device_, block.data(), static_cast<DWORD>(block.size()), &written, &overlapped));
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  std::string got = pty_.ReadExactly(block.size(), 10s);
+  EXPECT_EQ(got, block);
+  EXPECT_EQ(WaitForSingleObject(sent, 5000), WAIT_OBJECT_0);
+  DWORD transferred = 0;
+  EXPECT_TRUE(GetOverlappedResult(device_, &overlapped, &transferred, TRUE));
+  EXPECT_EQ(transferred, block.size());
+  CloseHandle(sent);
+}
+
+TEST_F(SerialDeviceTest, CloseDoesNotWaitForAPeerThatDoesNotRead) {
+  HANDLE sent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = sent;
+  std::string block(1 << 20, 'c');
+  DWORD written = 0;
+  ASSERT_FALSE(
+      WriteFile(device_, block.data(), static_cast<DWORD>(block.size()), &written, &overlapped));
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  ASSERT_TRUE(CloseHandle(device_));
+  device_ = INVALID_HANDLE_VALUE;
+  EXPECT_EQ(WaitForSingleObject(sent, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(overlapped.Internal, ERROR_OPERATION_ABORTED);
+  CloseHandle(sent);
+}
+
+TEST_F(SerialDeviceTest, HangUpIsReportedOnceThenNothingSpins) {
+  ASSERT_TRUE(SetCommMask(device_, EV_RXCHAR | EV_ERR));
+  pty_.CloseMaster();
+  auto wait = StartWait(device_);
+  WaitResult hangUp = Finish(wait);
+  EXPECT_TRUE(hangUp.ok);
+  EXPECT_TRUE(hangUp.mask & EV_ERR) << hangUp.mask;
+
+  EXPECT_EQ(ReadAll(), "");
+  DWORD written = 0;
+  SetLastError(0);
+  EXPECT_FALSE(WriteFile(device_, "AT\r\n", 4, &written, nullptr));
+  EXPECT_NE(GetLastError(), ERROR_IO_PENDING);
+  EXPECT_NE(GetLastError(), 0u);
+  COMSTAT status{};
+  EXPECT_TRUE(ClearCommError(device_, nullptr, &status));
+  EXPECT_EQ(status.cbInQue, 0u);
+
+  // The dead line is not reported again, and waiting on it costs nothing.
+  double before = ProcessCpuSeconds();
+  auto again = StartWait(device_);
+  EXPECT_EQ(again.wait_for(300ms), std::future_status::timeout);
+  EXPECT_LT(ProcessCpuSeconds() - before, 0.05);
+  ASSERT_TRUE(SetCommMask(device_, EV_RXCHAR | EV_ERR));
+  EXPECT_EQ(Finish(again).mask, 0u);
+  EXPECT_TRUE(PurgeComm(device_, PURGE_TXABORT | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_RXCLEAR));
+  EXPECT_TRUE(CloseHandle(device_));
+  device_ = INVALID_HANDLE_VALUE;
+}
+
+TEST_F(SerialDeviceTest, ModemLinesOfAPseudoTerminalAreQuietlyAbsent) {
+  for (DWORD function : {SETDTR, CLRDTR, SETRTS, CLRRTS, SETBREAK, CLRBREAK}) {
+    EXPECT_TRUE(EscapeCommFunction(device_, function)) << function;
+  }
+  DWORD status = 0xFF;
+  ASSERT_TRUE(GetCommModemStatus(device_, &status));
+  EXPECT_EQ(status, 0u);
+  EXPECT_FALSE(EscapeCommFunction(device_, 77));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_FALSE(SetRS485Mode(device_, TRUE));
+  EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+  EXPECT_TRUE(SetupComm(device_, 4096, 4096));
+}
+
+// Runs `probe` in a child process and returns its exit status (or -1).
+template <typename Probe>
+int InChild(Probe probe) {
+  pid_t child = fork();
+  if (child == 0) _exit(probe());
+  int status = 0;
+  for (int i = 0; i < 500; ++i) {
+    if (waitpid(child, &status, WNOHANG) == child) {
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  kill(child, SIGKILL);
+  waitpid(child, &status, 0);
+  return -1;
+}
+
+TEST(SerialDeviceOpen, SecondOpenIsRefusedUntilTheFirstCloses) {
+  PtyPair pty;
+  PortFolder ports;
+  ports.Link(kPort, pty.SlavePath());
+  HANDLE first = OpenCom(kPort);
+  ASSERT_NE(first, INVALID_HANDLE_VALUE);
+
+  EXPECT_EQ(OpenCom(kPort), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  // Another process, root or not, is refused the same way.
+  EXPECT_EQ(
+      InChild([] { return OpenCom(kPort) == INVALID_HANDLE_VALUE ? int(GetLastError()) : 0; }),
+      int(ERROR_ACCESS_DENIED));
+
+  ASSERT_TRUE(CloseHandle(first));
+  HANDLE again = OpenCom(kPort);
+  ASSERT_NE(again, INVALID_HANDLE_VALUE) << GetLastError();
+  EXPECT_EQ(
+      InChild([] { return OpenCom(kPort) == INVALID_HANDLE_VALUE ? int(GetLastError()) : 0; }),
+      int(ERROR_ACCESS_DENIED));
+  CloseHandle(again);
+}
+
+TEST(SerialDeviceOpen, MissingDevicesAreNotFound) {
+  PtyPair pty;
+  PortFolder ports;
+  ports.Link(4, ports.Path() + "/no-such-device");
+  EXPECT_EQ(OpenCom(4), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(OpenCom(99), INVALID_HANDLE_VALUE);  // not in the default table
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(CreateFileA("LPT1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+
+  // A node whose other side is gone counts as absent hardware.
+  ports.Link(kPort, pty.SlavePath());
+  pty.CloseMaster();
+  EXPECT_EQ(OpenCom(kPort), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  PortAccessInfo info{};
+  EXPECT_FALSE(GetPortAccessInfo(&info));
+}
+
+TEST(SerialDeviceOpen, PermissionRefusalNamesTheDeviceAndItsGroup) {
+  PtyPair pty;
+  PortFolder ports;
+  ports.Link(kPort, pty.SlavePath());
+  chmod(ports.Path().c_str(), 0755);
+  struct stat info {};
+  ASSERT_EQ(stat(pty.SlavePath().c_str(), &info), 0);
+  std::string group = getgrgid(info.st_gid) ? getgrgid(info.st_gid)->gr_name : "";
+  std::string expected = pty.SlavePath() + ":" + group;
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  int status = InChild([&] {
+    close(pipeFds[0]);
+    // An unprivileged user who may not open the device.
+    if (geteuid() == 0) {
+      passwd* nobody = getpwnam("nobody");
+      if (nobody == nullptr || setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
+          setuid(nobody->pw_uid) != 0) {
+        return 90;
+      }
+    } else if (chmod(pty.SlavePath().c_str(), 0) != 0) {
+      return 91;
+    }
+    if (OpenCom(kPort) != INVALID_HANDLE_VALUE) return 92;
+    if (GetLastError() != ERROR_PORT_PERMISSION_DENIED) return 93;
+    PortAccessInfo access{};
+    if (!GetPortAccessInfo(&access)) return 94;
+    std::string told = std::string(access.devicePath) + ":" + access.groupName;
+    [[maybe_unused]] ssize_t n = write(pipeFds[1], told.data(), told.size());
+    return 0;
+  });
+  close(pipeFds[1]);
+  char told[512] = {};
+  [[maybe_unused]] ssize_t n = read(pipeFds[0], told, sizeof told - 1);
+  close(pipeFds[0]);
+  chmod(pty.SlavePath().c_str(), 0620);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(std::string(told), expected);
+}
+
+}  // namespace
