@@ -100,7 +100,9 @@ int TSerCustomComPort::StartLine() {
 }
 
 void TSerCustomComPort::OpenPort() {
-  if (tapiMode_ != tmOn) ValidateComNumber();
+  // No telephony layer hands this port an open line, so tmOn opens like
+  // every other mode, and may ask for the port like them.
+  ValidateComNumber();
   ActiveDispatcher = CreateDispatcher();
   ActiveDispatcher->DeviceName = "COM" + std::to_string(comNumber_);
   try {

@@ -186,6 +186,22 @@ TEST(ComPortSettings, WithoutPromptOrAutoOpenTheFirstWriteFailsClearly) {
   EXPECT_FALSE(manual.LineBreakValue());
 }
 
+TEST(ComPortSettings, TheWaitCharEventGetsTheCharacter) {
+  class WaitingPort : public TSerComPort {
+   public:
+    using TSerComPort::TSerComPort;
+    using TSerCustomComPort::DoWaitChar;
+  } port(nullptr);
+  port.DoWaitChar('x');  // no handler: nothing happens
+  std::string seen;
+  port.SetOnWaitChar([&](TComponent* cp, char c) {
+    EXPECT_EQ(cp, &port);
+    seen += c;
+  });
+  port.DoWaitChar('>');
+  EXPECT_EQ(seen, ">");
+}
+
 TEST(ComPortSettings, WhileLoadingWritesOnlyStoreAndNothingOpensOrRaises) {
   TComponent form(nullptr);
   auto* port = new TestPort(&form);
