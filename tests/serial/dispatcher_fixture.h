@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
@@ -120,6 +121,8 @@ class DispatcherTest : public ::testing::Test {
   static constexpr WORD kOutSize = 2048;
 
   void SetUp() override {
+    // A sanitizer starts a helper thread with the first thread it sees.
+    std::thread([] {}).join();
     threadsAtStart_ = ThreadCount();
     folder_.Link(1, pty_.SlavePath());
   }
