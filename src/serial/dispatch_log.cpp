@@ -109,9 +109,10 @@ int TSerDispatchLog::WriteLogFile(const std::string& fileName, bool append, bool
   TextFileWriter file;
   // The log stays, paused, so the user can still write it elsewhere.
   if (DWORD error = file.Open(fileName, append); error != 0) return -static_cast<int>(error);
-  WriteLogHeader(file, deviceName_, LogDateTimeNow());
+  LogRenderer renderer(file, hex, allHex);
+  renderer.Header(deviceName_, LogDateTimeNow());
   LogRecord record;
-  while (!LogTakeNext(record)) WriteLogEntry(file, record, logScratch_.data(), hex, allHex);
+  while (!LogTakeNext(record)) renderer.Entry(record, logScratch_.data());
   DWORD error = file.Close();
   FreeLog();
   return -static_cast<int>(error);

@@ -1,6 +1,5 @@
 #include "serial/log_render.h"
 
-#include <cstdio>
 #include <ctime>
 
 #include "serial/byte_form.h"
@@ -30,7 +29,8 @@ constexpr const char* kStatusTriggerKinds[] = {"(Not active)",         "(Modem s
 constexpr std::size_t kHeaderValueWidth = 80;
 constexpr int kExtraFirstColumn = 45;
 constexpr int kExtraColumnLimit = 79;
-constexpr std::string_view kContinuation = "                                            ";
+// The continuation indent of a wrapped row; also the source of column padding.
+constexpr std::string_view kSpaces = "                                            ";
 
 std::string Cut(std::string text) {
   if (text.size() > kHeaderValueWidth) text.resize(kHeaderValueWidth);
@@ -48,38 +48,29 @@ std::string ModemStatusText(DWORD bits) {
   for (int bit = 0; bit < 8; ++bit) {
     if (bits & (1u << bit)) labels += ErrorMessageText(kModemBitLabelBase + bit);
   }
-  return "(" + Trimmed(labels) + ")";
+  std::string text(1, '(');
+  text += Trimmed(labels);
+  text += ')';
+  return text;
 }
 
-// The extra bytes from column 45 on, continuing on 44-space lines.
-void WriteExtraBytes(TextFileWriter& out, const LogRecord& record, const BYTE* extra, bool hex,
-                     bool allHex) {
-  bool plain = allHex && record.kind == kKindUser;
-  int column = kExtraFirstColumn;
-  for (DWORD i = 0; i < record.extraCount; ++i) {
-    char form[kMaxByteFormWidth];
-    int width = 1;
-    if (plain) {
-      form[0] = static_cast<char>(extra[i]);
-    } else {
-      width = FormatByte(extra[i], hex, allHex, form);
-    }
-    column += width;
-    if (column >= kExtraColumnLimit) {
-      out.EndLine();
-      out.Write(kContinuation);
-      column = kExtraFirstColumn + width;
-    }
-    out.Write(std::string_view(form, static_cast<std::size_t>(width)));
-  }
+void WritePadded(TextFileWriter& out, std::string_view text, std::size_t width, bool left) {
+  std::size_t pad = text.size() < width ? width - text.size() : 0;
+  if (!left) out.Write(std::string_view(kSpaces.data(), pad));
+  out.Write(text);
+  if (left) out.Write(std::string_view(kSpaces.data(), pad));
+}
+
+void WriteHexWord(TextFileWriter& out, DWORD value) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  for (int shift = 28; shift >= 0; shift -= 4) out.Put(kHexDigits[(value >> shift) & 0x0F]);
 }
 
 }  // namespace
 
 std::string LogTimeText(DWORD milliseconds) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%07u", static_cast<unsigned>(milliseconds));
-  std::string text(digits);
+  std::string text = std::to_string(milliseconds);
+  if (text.size() < 7) text.insert(0, 7 - text.size(), '0');
   text.insert(text.size() - 3, 1, '.');
   return text;
 }
@@ -93,51 +84,89 @@ std::string LogDateTimeNow() {
   return text;
 }
 
-void WriteLogHeader(TextFileWriter& out, const std::string& deviceName,
-                    const std::string& dateTime) {
-  out.Write("SERIAL v4.06");
-  out.EndLine();
-  out.Write("Compiler : " + Cut(CompilerName()));
-  out.EndLine();
-  out.Write("Operating System : " + Cut(CurrentPlatformDescription()));
-  out.EndLine();
-  out.Write("Device: " + deviceName);
-  out.EndLine();
-  out.Write("Date/time: " + Cut(dateTime));
-  out.EndLine();
-  out.Write(ErrorMessageText(kHeaderTitles));
-  out.EndLine();
-  out.Write(ErrorMessageText(kHeaderRule));
-  out.EndLine();
+LogRenderer::LogRenderer(TextFileWriter& out, bool hex, bool allHex)
+    : out_(out), hex_(hex), allHex_(allHex) {}
+
+void LogRenderer::Header(const std::string& deviceName, const std::string& dateTime) {
+  out_.Write("SERIAL v4.06");
+  out_.EndLine();
+  out_.Write("Compiler : ");
+  out_.Write(Cut(CompilerName()));
+  out_.EndLine();
+  out_.Write("Operating System : ");
+  out_.Write(Cut(CurrentPlatformDescription()));
+  out_.EndLine();
+  out_.Write("Device: ");
+  out_.Write(deviceName);
+  out_.EndLine();
+  out_.Write("Date/time: ");
+  out_.Write(Cut(dateTime));
+  out_.EndLine();
+  out_.Write(ErrorMessageText(kHeaderTitles));
+  out_.EndLine();
+  out_.Write(ErrorMessageText(kHeaderRule));
+  out_.EndLine();
 }
 
-void WriteLogEntry(TextFileWriter& out, const LogRecord& record, const BYTE* extra, bool hex,
-                   bool allHex) {
-  std::string kindLabel = ErrorMessageText(kKindLabelBase + record.kind);
-  std::string subKindLabel =
-      record.subKind == 0 ? std::string() : ErrorMessageText(kSubKindLabelBase + record.subKind);
-  char row[640];  // two labels of at most 255 characters and the fixed columns
-  std::snprintf(row, sizeof row, "%8s  %-8s  %-12s  %08X  ", LogTimeText(record.time).c_str(),
-                kindLabel.c_str(), subKindLabel.c_str(), static_cast<unsigned>(record.data));
-  out.Write(row);
+const std::string& LogRenderer::Label(std::optional<std::string>& cached, int code) {
+  if (!cached) cached = ErrorMessageText(code);
+  return *cached;
+}
+
+void LogRenderer::Entry(const LogRecord& record, const BYTE* extra) {
+  // Format "%8s  %-8s  %-12s  %08X  ": 44 characters while the time has 8.
+  WritePadded(out_, LogTimeText(record.time), 8, false);
+  out_.Write("  ");
+  WritePadded(out_, Label(kindLabels_[record.kind], kKindLabelBase + record.kind), 8, true);
+  out_.Write("  ");
+  std::string_view subKindLabel;
+  if (record.subKind != 0) {
+    subKindLabel = Label(subKindLabels_[record.subKind], kSubKindLabelBase + record.subKind);
+  }
+  WritePadded(out_, subKindLabel, 12, true);
+  out_.Write("  ");
+  WriteHexWord(out_, record.data);
+  out_.Write("  ");
 
   if (record.extraCount == 0) {
     if (record.kind == kKindTelnet) {
-      std::string option;
+      out_.Put('[');
       if (record.data <= kLastTelnetOption) {
-        option = ErrorMessageText(kTelnetOptionLabelBase + static_cast<int>(record.data));
+        out_.Write(ErrorMessageText(kTelnetOptionLabelBase + static_cast<int>(record.data)));
       }
-      out.Write("[" + option + "]");
+      out_.Put(']');
     }
   } else if (record.subKind == kSubKindStatus &&
              (record.kind == kKindTrigAllc || record.kind == kKindTrigDisp) &&
              extra[0] < std::size(kStatusTriggerKinds)) {
-    out.Write(kStatusTriggerKinds[extra[0]]);
+    out_.Write(kStatusTriggerKinds[extra[0]]);
   } else {
-    WriteExtraBytes(out, record, extra, hex, allHex);
+    ExtraBytes(record, extra);
   }
-  if (record.subKind == kSubKindModemStatus) out.Write(ModemStatusText(record.data));
-  out.EndLine();
+  if (record.subKind == kSubKindModemStatus) out_.Write(ModemStatusText(record.data));
+  out_.EndLine();
+}
+
+// The extra bytes from column 45 on, continuing on 44-space lines.
+void LogRenderer::ExtraBytes(const LogRecord& record, const BYTE* extra) {
+  bool plain = allHex_ && record.kind == kKindUser;
+  int column = kExtraFirstColumn;
+  for (DWORD i = 0; i < record.extraCount; ++i) {
+    char form[kMaxByteFormWidth];
+    int width = 1;
+    if (plain) {
+      form[0] = static_cast<char>(extra[i]);
+    } else {
+      width = FormatByte(extra[i], hex_, allHex_, form);
+    }
+    column += width;
+    if (column >= kExtraColumnLimit) {
+      out_.EndLine();
+      out_.Write(kSpaces);
+      column = kExtraFirstColumn + width;
+    }
+    out_.Write(std::string_view(form, static_cast<std::size_t>(width)));
+  }
 }
 
 }  // namespace ser

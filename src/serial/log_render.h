@@ -2,6 +2,8 @@
 // row per entry, labels taken from the message table.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string>
 
 #include "platform/win_types.h"
@@ -17,12 +19,25 @@ std::string LogTimeText(DWORD milliseconds);
 // Local time as "dd/mm/yy, hh:mm:ss".
 std::string LogDateTimeNow();
 
-// The seven header lines, each ended.
-void WriteLogHeader(TextFileWriter& out, const std::string& deviceName,
-                    const std::string& dateTime);
+class LogRenderer {
+ public:
+  LogRenderer(TextFileWriter& out, bool hex, bool allHex);
 
-// One entry's row (wrapped onto 44-space continuation lines), ended.
-void WriteLogEntry(TextFileWriter& out, const LogRecord& record, const BYTE* extra, bool hex,
-                   bool allHex);
+  // The seven header lines, each ended.
+  void Header(const std::string& deviceName, const std::string& dateTime);
+  // One entry's row (wrapped onto 44-space continuation lines), ended.
+  void Entry(const LogRecord& record, const BYTE* extra);
+
+ private:
+  // Labels are looked up once per dump: a full log repeats a handful of them.
+  const std::string& Label(std::optional<std::string>& cached, int code);
+  void ExtraBytes(const LogRecord& record, const BYTE* extra);
+
+  TextFileWriter& out_;
+  bool hex_;
+  bool allHex_;
+  std::array<std::optional<std::string>, 256> kindLabels_;
+  std::array<std::optional<std::string>, 256> subKindLabels_;
+};
 
 }  // namespace ser

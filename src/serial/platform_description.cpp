@@ -8,19 +8,14 @@ namespace {
 
 constexpr DWORD kWindowsMeBuild = 0x45A0BB8;
 
-std::string Trimmed(const std::string& text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 std::string Windows9xName(const OSVERSIONINFOA& info, const std::string& servicePack) {
-  std::string letter = servicePack.size() > 1 ? Trimmed(servicePack.substr(1, 1)) : std::string();
+  // The service letter: the second character of the service-pack text.
+  char letter = servicePack.size() > 1 ? servicePack[1] : ' ';
   switch (info.dwMinorVersion) {
     case 0:
-      return letter == "B" ? "Win32 on Windows 95 OSR 2 " : "Win32 on Windows 95 OSR 1 ";
+      return letter == 'B' ? "Win32 on Windows 95 OSR 2 " : "Win32 on Windows 95 OSR 1 ";
     case 10:
-      return letter == "A" ? "Win32 on Windows 98 OSR 2 " : "Win32 on Windows 98 OSR 1 ";
+      return letter == 'A' ? "Win32 on Windows 98 OSR 2 " : "Win32 on Windows 98 OSR 1 ";
     case 90:
       return info.dwBuildNumber == kWindowsMeBuild ? "Win32 on Windows ME " : "";
   }

@@ -34,7 +34,7 @@ DWORD TextFileWriter::Open(const std::string& fileName, bool append) {
   return Win32ErrorFromErrno(err);
 }
 
-void TextFileWriter::Write(std::string_view text) {
+void TextFileWriter::WriteAcrossFlush(std::string_view text) {
   while (!text.empty()) {
     if (used_ == buffer_.size()) Flush();
     std::size_t n = std::min(text.size(), buffer_.size() - used_);

@@ -2,6 +2,7 @@
 // first failure of any write is kept and reported by Close as a Win32 error.
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +26,11 @@ class TextFileWriter {
     if (used_ == buffer_.size()) Flush();
     buffer_[used_++] = c;
   }
-  void Write(std::string_view text);
+  void Write(std::string_view text) {
+    if (text.size() > buffer_.size() - used_) return WriteAcrossFlush(text);
+    std::memcpy(buffer_.data() + used_, text.data(), text.size());
+    used_ += text.size();
+  }
   void EndLine() { Write("\r\n"); }
 
   // Flushes and closes; returns 0, or the first write error, or the close's.
@@ -33,6 +38,7 @@ class TextFileWriter {
 
  private:
   void Flush();
+  void WriteAcrossFlush(std::string_view text);
 
   int fd_ = -1;
   std::vector<char> buffer_;
