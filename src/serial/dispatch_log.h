@@ -45,6 +45,7 @@ class TSerDispatchLog {
   bool LogStore(const BYTE* bytes, DWORD count);
   // Removes the oldest entry into `record` and logScratch_; true when empty.
   bool LogTakeNext(LogRecord& record);
+  // Copies `count` bytes from the tail, continuing at offset 0, and frees them.
   void CopyOut(BYTE* to, DWORD count);
   void FreeLog();
 

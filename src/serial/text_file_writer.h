@@ -27,6 +27,7 @@ class TextFileWriter {
     buffer_[used_++] = c;
   }
   void Write(std::string_view text) {
+    if (text.empty()) return;  // an empty view may carry no pointer for memcpy
     if (text.size() > buffer_.size() - used_) return WriteAcrossFlush(text);
     std::memcpy(buffer_.data() + used_, text.data(), text.size());
     used_ += text.size();
