@@ -76,7 +76,9 @@ void TSerCustomComPort::Assign(const TComponent* source) {
 void TSerCustomComPort::Loaded() {
   TSerBaseComponent::Loaded();
   if (Designing()) return;
-  if (OpenAfterLoad) SetOpen(true);
+  // Loading has ended, so the writer would open at once, and open again just
+  // below, with nothing to catch a failure: only the value is set here.
+  if (OpenAfterLoad) open_ = true;
   if (!open_) return;
   OpenAfterLoad = false;
   try {

@@ -291,6 +291,33 @@ TEST_F(ComPortOpen, LoadedOpensAStoredOpenAndReportsAFailureInstead) {
   EXPECT_EQ(reports_.Reports()[0].second, "ie_BadId - Specified comport doesn't exist.");
 }
 
+TEST_F(ComPortOpen, AnOpenWithdrawnDuringLoadingStillOpensOnceAfterIt) {
+  PtyPair pty;
+  folder_.Link(7, pty.SlavePath());
+  TComponent form(nullptr);
+  auto* good = new TestPort(&form);
+  auto* bad = new TestPort(&form);
+  int opens = 0;
+  good->SetOnPortOpen([&](TComponent*) { ++opens; });
+  form.BeginLoading();
+  for (TestPort* port : {good, bad}) {
+    port->SetComNumber(port == good ? 7 : 8);
+    port->SetOpen(true);
+    port->SetOpen(false);
+  }
+  EXPECT_NO_THROW(form.EndLoading());
+
+  EXPECT_EQ(opens, 1);
+  EXPECT_EQ(good->OpenState, osOpen);
+  ASSERT_NE(good->ActiveDispatcher, nullptr);
+  good->WriteText("once");
+  EXPECT_EQ(pty.ReadExactly(4), "once");
+  EXPECT_EQ(bad->OpenState, osClosed);
+  EXPECT_FALSE(bad->Open());
+  ASSERT_EQ(reports_.Reports().size(), 1u);
+  EXPECT_EQ(reports_.Reports()[0].second, "ie_BadId - Specified comport doesn't exist.");
+}
+
 TEST_F(ComPortOpen, AFailureAfterTheLineOpenedClosesItAgain) {
   PtyPair pty;
   folder_.Link(9, pty.SlavePath());
