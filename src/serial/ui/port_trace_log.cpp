@@ -45,7 +45,10 @@ void TSerCustomComPort::ApplyRecorderState(TRecorder recorder, TTraceLogState va
       } else if (trace) {
         ser::CheckResult(this, d.OpenTrace(traceSize_));
       } else {
+        // A log whose file could not be written stays, paused; opening only
+        // empties it, so recording must be switched back on as well.
         d.OpenLog(logSize_);
+        d.ResumeLog();
       }
       state = tlOn;
       return;

@@ -129,6 +129,22 @@ TEST_F(ComPortLine, ANewNumberReopensWithTriggersAndTracingCarried) {
   port_.reset();  // its close handler uses this test's locals
 }
 
+TEST_F(ComPortLine, AssignFromAnOpenPortCarriesItsTriggersToTheNextOpen) {
+  PtyPair second;
+  folder_.Link(4, second.SlavePath());
+  OpenPort();
+  ASSERT_GT(port_->ActiveDispatcher->AddTimerTrigger(1000), 0);
+  TestPort copy(nullptr);
+  copy.Assign(port_.get());
+  EXPECT_TRUE(copy.TriggersSaved);
+  EXPECT_EQ(port_->OpenState, osOpen);
+  copy.SetComNumber(4);
+  copy.SetOpen(true);
+  ASSERT_EQ(copy.OpenState, osOpen);
+  EXPECT_FALSE(copy.TriggersSaved);
+  EXPECT_EQ(copy.ActiveDispatcher->TimerTriggerList.size(), 1u);
+}
+
 TEST_F(ComPortLine, TracingStatesOnAnOpenPort) {
   OpenPort();
   ser::TSerTrace& trace = port_->ActiveDispatcher->Trace;
@@ -184,6 +200,27 @@ TEST_F(ComPortLine, LoggingStatesOnAnOpenPort) {
   EXPECT_EQ(port_->Logging(), tlOff);
   EXPECT_FALSE(log.HasLog());
   EXPECT_NE(FileText(files_ / "SERIAL.LOG").find("WriteCom"), std::string::npos);
+}
+
+TEST_F(ComPortLine, LoggingOnAfterAFailedDumpRecordsAgain) {
+  port_->SetLogName((files_ / "missing-folder" / "SERIAL.LOG").string());
+  OpenPort();
+  ser::TSerDispatchLog& log = port_->ActiveDispatcher->Log;
+  port_->SetLogging(tlOn);
+  port_->WriteText("first");
+  EXPECT_THROW(port_->SetLogging(tlDump), ser::EInOutError);
+  EXPECT_EQ(port_->Logging(), tlOff);
+  EXPECT_TRUE(log.HasLog());
+  EXPECT_FALSE(log.LogOn());
+
+  port_->SetLogName((files_ / "SERIAL.LOG").string());
+  port_->SetLogging(tlOn);
+  EXPECT_TRUE(log.LogOn());
+  port_->WriteText("again");
+  port_->SetLogging(tlDump);
+  std::string text = FileText(files_ / "SERIAL.LOG");
+  EXPECT_NE(text.find("again"), std::string::npos) << text;
+  EXPECT_EQ(text.find("first"), std::string::npos) << text;
 }
 
 TEST_F(ComPortLine, ResizingAPausedTraceDropsIt) {
@@ -325,13 +362,70 @@ TEST_F(ComPortLine, AnExceptionInAHandlerIsReportedAndDeliveryGoesOn) {
   EXPECT_EQ(port_->OpenState, osOpen);
 }
 
+TEST_F(ComPortLine, EachNotificationRaisesTheEventsOfItsKind) {
+  std::vector<std::string> events;
+  auto note = [&](std::string text) { events.push_back(std::move(text)); };
+  port_->SetOnTrigger([&](TComponent*, WORD msg, WORD handle, WORD data) {
+    note("trigger " + std::to_string(msg) + " " + std::to_string(handle) + " " +
+         std::to_string(data));
+  });
+  port_->SetOnTriggerAvail(
+      [&](TComponent*, WORD count) { note("avail " + std::to_string(count)); });
+  port_->SetOnTriggerData([&](TComponent*, WORD h) { note("data " + std::to_string(h)); });
+  port_->SetOnTriggerTimer([&](TComponent*, WORD h) { note("timer " + std::to_string(h)); });
+  port_->SetOnTriggerStatus([&](TComponent*, WORD h) { note("status " + std::to_string(h)); });
+  port_->SetOnTriggerModemStatus([&](TComponent*) { note("modem"); });
+  port_->SetOnTriggerLineError([&](TComponent*, WORD error, bool lineBreak) {
+    note("line " + std::to_string(error) + " " + std::to_string(lineBreak));
+  });
+  port_->SetOnTriggerOutbuffFree([&](TComponent*) { note("free"); });
+  port_->SetOnTriggerOutbuffUsed([&](TComponent*) { note("used"); });
+  port_->SetOnTriggerOutSent([&](TComponent*) { note("sent"); });
+  OpenPort();
+  const LPARAM slot = static_cast<LPARAM>(port_->ActiveDispatcher->Handle) << 16;
+  auto deliver = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+    MSG msg{};
+    msg.hwnd = port_->NotifyWindow;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    EXPECT_EQ(DispatchMessageA(&msg), 0);
+  };
+
+  deliver(ser::kMsgAvail, 5, slot | 9);
+  deliver(ser::kMsgDataMatch, 2, slot | 9);
+  deliver(ser::kMsgTimer, 3, slot | 8);
+  // Status kinds sit in the low three bits of the trigger handle.
+  for (WPARAM kind = 1; kind <= 7; ++kind) deliver(ser::kMsgStatus, 8 | kind, slot | 1);
+  // A slot that holds no dispatcher reaches no port.
+  deliver(ser::kMsgAvail, 1, static_cast<LPARAM>(0x7FFF) << 16);
+
+  std::vector<std::string> expected = {"trigger 32257 5 5", "avail 5",
+                                       "trigger 32258 2 9", "data 2",
+                                       "trigger 32259 3 8", "timer 3"};
+  const char* kinds[] = {"modem", "line 0 0", "free", "used", "sent", nullptr, nullptr};
+  for (int kind = 1; kind <= 7; ++kind) {
+    expected.push_back("trigger 32260 " + std::to_string(8 + kind) + " 1");
+    expected.push_back("status " + std::to_string(8 + kind));
+    if (kinds[kind - 1]) expected.push_back(kinds[kind - 1]);
+  }
+  EXPECT_EQ(events, expected);
+  port_.reset();  // its handlers use this test's locals
+}
+
 TEST_F(ComPortLine, HandlerModeFollowsTheAssignedEvents) {
   OpenPort();
+  EXPECT_FALSE(port_->ActiveDispatcher->PortHasHandlers);
+  // The open and close events are not notifications.
+  port_->SetOnPortOpen([](TComponent*) {});
+  port_->SetOnPortClose([](TComponent*) {});
   EXPECT_FALSE(port_->ActiveDispatcher->PortHasHandlers);
   port_->SetOnTrigger([](TComponent*, WORD, WORD, WORD) {});
   EXPECT_TRUE(port_->ActiveDispatcher->PortHasHandlers);
   port_->SetOnTrigger(nullptr);
   EXPECT_FALSE(port_->ActiveDispatcher->PortHasHandlers);
+  port_->SetOnTriggerOutSent([](TComponent*) {});
+  EXPECT_TRUE(port_->ActiveDispatcher->PortHasHandlers);
 }
 
 TEST_F(ComPortLine, SettingsGoToTheOpenLine) {
