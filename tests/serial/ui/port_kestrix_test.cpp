@@ -23,10 +23,7 @@ namespace fs = std::filesystem;
 class Simulator {
  public:
   explicit Simulator(unsigned comNumber) {
-    fs::path program = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" /
-                       "kestrix-sim" / "kestrix-sim";
-    if (!fs::exists(program))
-      throw std::runtime_error("build kestrix-sim first: " + program.string());
+    fs::path program = KESTRIX_SIM_BINARY;
     int out[2];
     if (pipe(out) != 0) throw std::runtime_error("pipe");
     std::string com = std::to_string(comNumber);
