@@ -66,58 +66,75 @@ bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD l
     return true;
   };
 
-  TEventTarget event;
-  for (size_t i = 0; !closed && TargetAt(DispatcherLock, EventTargets, i, event); ++i) {
-    if (event.Removed) continue;
-    callTarget([&] { event.Callback(event.Context, message, wParam, lParam); });
-  }
-  TProcTarget proc;
-  for (size_t i = 0; !closed && TargetAt(DispatcherLock, ProcTargets, i, proc); ++i) {
-    if (proc.Removed) continue;
-    callTarget([&] { proc.Proc(message, wParam, lParam); });
-  }
-  bool windows;
-  {
-    SectionHold hold(DispatcherLock);
-    windows = WindowTargets.size() > 1 || PortHasHandlers;
-  }
-  TWindowTarget window;
-  for (size_t i = 0; windows && !closed && TargetAt(DispatcherLock, WindowTargets, i, window);
-       ++i) {
-    if (window.Removed) continue;
-    callTarget([&] {
-      DWORD_PTR answer = 0;
-      SendMessageTimeoutA(window.Window, message, wParam, lParam, SMTO_BLOCK, kDeliveryTimeout,
-                          &answer);
-    });
-  }
+  auto callAll = [&] {
+    TEventTarget event;
+    for (size_t i = 0; !closed && TargetAt(DispatcherLock, EventTargets, i, event); ++i) {
+      if (event.Removed) continue;
+      callTarget([&] { event.Callback(event.Context, message, wParam, lParam); });
+    }
+    TProcTarget proc;
+    for (size_t i = 0; !closed && TargetAt(DispatcherLock, ProcTargets, i, proc); ++i) {
+      if (proc.Removed) continue;
+      callTarget([&] { proc.Proc(message, wParam, lParam); });
+    }
+    bool windows;
+    {
+      SectionHold hold(DispatcherLock);
+      windows = WindowTargets.size() > 1 || PortHasHandlers;
+    }
+    TWindowTarget window;
+    for (size_t i = 0; windows && !closed && TargetAt(DispatcherLock, WindowTargets, i, window);
+         ++i) {
+      if (window.Removed) continue;
+      callTarget([&] {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(window.Window, message, wParam, lParam, SMTO_BLOCK, kDeliveryTimeout,
+                            &answer);
+      });
+    }
+  };
 
-  bool result = true;
-  {
+  // Consumes what the targets read and ends the delivery.
+  auto finish = [&] {
+    bool result = true;
+    {
+      SectionHold hold(InputLock);
+      if (InsideAvail && !closed) {
+        AvailReadMax = std::max(AvailReadMax, AvailReadCount);
+        if (!InBuf.empty()) InTail = (InTail + AvailReadMax) % kInRingSize;
+        if (AvailReadMax != 0) InFull = false;
+        if (message == kMsgAvail && AvailReadMax != wParam) result = false;
+      }
+      InsideAvail = false;
+    }
+    {
+      SectionHold hold(DispatcherLock);
+      Delivering = false;
+      if (TargetsChanged) {
+        EraseRemoved(EventTargets);
+        EraseRemoved(ProcTargets);
+        EraseRemoved(WindowTargets);
+        TargetsChanged = false;
+        SetHandlerMode(0);
+      }
+    }
+    if (closed) return false;
     SectionHold hold(InputLock);
-    if (InsideAvail && !closed) {
-      AvailReadMax = std::max(AvailReadMax, AvailReadCount);
-      if (!InBuf.empty()) InTail = (InTail + AvailReadMax) % kInRingSize;
-      if (AvailReadMax != 0) InFull = false;
-      if (message == kMsgAvail && AvailReadMax != wParam) result = false;
-    }
-    InsideAvail = false;
+    AvailReadCount = 0;
+    return result;
+  };
+
+  // A target that throws ends the dispatch thread; the delivery is ended
+  // first, or the line would look busy for good: a close would leave the
+  // release to a thread that is gone, and reads outside a handler would only
+  // peek, so a caller draining the ring would never see it empty.
+  try {
+    callAll();
+  } catch (...) {
+    finish();
+    throw;
   }
-  {
-    SectionHold hold(DispatcherLock);
-    Delivering = false;
-    if (TargetsChanged) {
-      EraseRemoved(EventTargets);
-      EraseRemoved(ProcTargets);
-      EraseRemoved(WindowTargets);
-      TargetsChanged = false;
-      SetHandlerMode(0);
-    }
-  }
-  if (closed) return false;
-  SectionHold hold(InputLock);
-  AvailReadCount = 0;
-  return result;
+  return finish();
 }
 
 }  // namespace ser
