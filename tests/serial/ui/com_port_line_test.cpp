@@ -428,6 +428,41 @@ TEST_F(ComPortLine, HandlerModeFollowsTheAssignedEvents) {
   EXPECT_TRUE(port_->ActiveDispatcher->PortHasHandlers);
 }
 
+TEST_F(ComPortLine, SettingsStoredWhileClosedReachTheLineAtOpen) {
+  port_->SetHWFlowOptions({hwfRequireDSR, hwfRequireCTS});
+  port_->SetSWFlowOptions(swfTransmit);
+  port_->SetXOnChar('Q');
+  port_->SetXOffChar('S');
+  port_->SetUseEventWord(false);
+  port_->SetAvailThreshold(5);
+  port_->SetThreadPriorityBoost(2);
+  OpenPort();
+  ser::TSerBaseDispatcher& d = *port_->ActiveDispatcher;
+  DWORD hardware = 0, software = 0;
+  char xon = 0, xoff = 0;
+  d.GetFlowSettings(hardware, software, xon, xoff);
+  EXPECT_EQ(hardware, ser::hfRequireDSR | ser::hfRequireCTS);
+  EXPECT_EQ(software, ser::sfTransmit);
+  EXPECT_EQ(xon, 'Q');
+  EXPECT_EQ(xoff, 'S');
+  EXPECT_EQ(d.OptionFlags & 4, 0u);
+  EXPECT_EQ(d.AvailThreshold, 5u);
+  EXPECT_EQ(d.ThreadBoost, 2);
+  EXPECT_FALSE(d.RS485On);
+}
+
+TEST_F(ComPortLine, RS485ModeAtOpenAndRtsHandshakeEndingIt) {
+  port_->SetRS485Mode(true);
+  OpenPort();
+  ser::TSerBaseDispatcher& d = *port_->ActiveDispatcher;
+  EXPECT_TRUE(d.RS485On);
+  EXPECT_FALSE(port_->RTS());
+  EXPECT_FALSE(d.RtsOn);
+  port_->SetHWFlowOptions({hwfUseRTS});
+  EXPECT_FALSE(port_->RS485Mode());
+  EXPECT_FALSE(d.RS485On);
+}
+
 TEST_F(ComPortLine, SettingsGoToTheOpenLine) {
   OpenPort();
   port_->SetBaud(9600);
