@@ -10,16 +10,6 @@
 
 namespace {
 
-DWORD LineErrorEvents(const LineCounts& now, const LineCounts& before) {
-  DWORD events = 0;
-  if (now.frame != before.frame || now.parity != before.parity || now.overrun != before.overrun ||
-      now.bufferOverrun != before.bufferOverrun) {
-    events |= EV_ERR;
-  }
-  if (now.breaks != before.breaks) events |= EV_BREAK;
-  return events;
-}
-
 // What the tty's readiness means (device mutex held).
 void NoteTtyReadiness(SerialDevice& device, std::uint32_t readiness) {
   if (readiness & (EPOLLHUP | EPOLLERR)) {
@@ -37,10 +27,9 @@ void NoteTtyReadiness(SerialDevice& device, std::uint32_t readiness) {
       device.reportedInQueue = static_cast<DWORD>(count);
     }
   }
-  if (auto counts = device.ReadCounts()) {
-    device.pendingEvents |= LineErrorEvents(*counts, device.eventBase);
-    device.eventBase = *counts;
-  }
+  // Line errors and breaks arrive with the data; the driver's counters tell
+  // them (and any modem-line change they caught) apart.
+  device.NoteLineChangesLocked(false);
 }
 
 }  // namespace
@@ -54,7 +43,10 @@ BOOL SetCommMask(HANDLE handle, DWORD mask) {
   device->pendingEvents = 0;
   // Bytes that wait unread are announced again at the next arrival.
   device->reportedInQueue = 0;
+  device->RebaseLinesLocked();
+  device->StartLineWatchLocked();
   device->Wake();
+  device->changed.notify_all();
   return TRUE;
 }
 
@@ -102,6 +94,7 @@ BOOL WaitCommEvent(HANDLE handle, DWORD* eventMask, OVERLAPPED* overlapped) {
     events = device->pendingEvents & device->mask;
     if (events != 0) {
       device->pendingEvents &= ~events;
+      device->changed.notify_all();  // the line watcher waits for its events to be taken
       break;
     }
     lock.unlock();

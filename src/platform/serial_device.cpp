@@ -58,6 +58,7 @@ void SerialDevice::Close() {
   closing = true;
   FinishWriteLocked(ERROR_OPERATION_ABORTED);
   writerStop_ = true;
+  lineWatchStop_ = true;
   Signal(closeFd);
   Signal(writerWakeFd_);
   Signal(wakeFd);
@@ -66,6 +67,8 @@ void SerialDevice::Close() {
   closed_ = true;
   lock.unlock();
   if (writer_.joinable()) writer_.join();
+  lineWait_.Stop();
+  if (lineWatcher_.joinable()) lineWatcher_.join();
   // Unsent output is dropped so that the close cannot wait for a peer that
   // does not read; the tty gets back the settings it had before the open.
   tcflush(fd, TCOFLUSH);
@@ -79,6 +82,7 @@ void SerialDevice::Close() {
 void SerialDevice::NoteHangUpLocked() {
   hungUp = true;
   Wake();
+  changed.notify_all();  // the line watcher stops on it
 }
 
 void SerialDevice::Wake() {
@@ -93,7 +97,19 @@ std::optional<LineCounts> SerialDevice::ReadCounts() {
     if (errno == ENOTTY || errno == EINVAL) countsSupported = false;
     return std::nullopt;
   }
-  return LineCounts{counts.frame, counts.parity, counts.overrun, counts.buf_overrun, counts.brk};
+  return LineCounts{counts.frame, counts.parity, counts.overrun, counts.buf_overrun, counts.brk,
+                    counts.cts,   counts.dsr,    counts.dcd,     counts.rng};
+}
+
+std::optional<int> SerialDevice::ReadLines() {
+  if (!linesSupported) return std::nullopt;
+  int lines = 0;
+  if (ioctl(fd, TIOCMGET, &lines) != 0) {
+    // Pseudo-terminals have no modem lines.
+    if (errno == ENOTTY || errno == EINVAL) linesSupported = false;
+    return std::nullopt;
+  }
+  return lines;
 }
 
 void SerialDevice::StartWriterLocked() {

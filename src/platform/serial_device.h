@@ -16,16 +16,12 @@
 #include <vector>
 
 #include "platform/handle_table.h"
+#include "platform/interruptible_call.h"
+#include "platform/line_events.h"
 #include "platform/serial.h"
 
-// Line error counters of the driver (TIOCGICOUNT), where it keeps them.
-struct LineCounts {
-  int frame = 0;
-  int parity = 0;
-  int overrun = 0;
-  int bufferOverrun = 0;
-  int breaks = 0;
-};
+// The events a change of the modem lines or of the driver's counters gives.
+constexpr DWORD kLineWatchEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_ERR | EV_BREAK;
 
 class SerialDevice : public PlatformObject {
  public:
@@ -66,7 +62,11 @@ class SerialDevice : public PlatformObject {
   bool hungUp = false;
   bool hangUpReported = false;
   bool countsSupported = true;
-  LineCounts eventBase;
+  bool linesSupported = true;
+  // What line changes are reported against (WaitCommEvent) and what line
+  // errors are reported against (ClearCommError): separate, as Windows keeps
+  // events and errors apart.
+  LineSnapshot eventBase;
   LineCounts errorBase;
 
   struct PendingWrite {
@@ -80,8 +80,20 @@ class SerialDevice : public PlatformObject {
   void NoteHangUpLocked();
   // Wakes WaitCommEvent (any thread).
   void Wake();
-  // Reads the driver's line error counters; nothing where it keeps none.
+  // Reads the driver's line counters; nothing where it keeps none.
   std::optional<LineCounts> ReadCounts();
+  // Reads the modem lines (TIOCM_* bits); nothing on a tty without them.
+  std::optional<int> ReadLines();
+  // Adds what changed on the lines since eventBase to pendingEvents and moves
+  // eventBase on (mutex held); returns the events found. The modem lines are
+  // read only with `readLines` and where the driver keeps no counters, as
+  // reading them can cost a USB round trip.
+  DWORD NoteLineChangesLocked(bool readLines);
+  // Takes a fresh eventBase, so that older changes are not reported (mutex held).
+  void RebaseLinesLocked();
+  // Starts watching the modem lines when the mask asks for line events and the
+  // tty has modem lines; at most once per device (mutex held).
+  void StartLineWatchLocked();
   // Starts the background writer for `pending` (mutex held).
   void StartWriterLocked();
   // Completes the pending write with `error` (mutex held).
@@ -89,11 +101,22 @@ class SerialDevice : public PlatformObject {
 
  private:
   void WriterLoop();
+  void LineWatchLoop();
+  // The watcher waits for a line change only when the mask asks for one and
+  // the events it found last have been taken: however fast a line toggles,
+  // it wakes no more often than the waits take events.
+  bool LineWatchWantedLocked() const;
 
   int writerWakeFd_ = -1;
   bool writerStop_ = false;
   std::thread writer_;
   bool closed_ = false;
+
+  bool lineWatchStop_ = false;
+  // Counts the readings that found a change, whichever thread made them.
+  std::uint64_t lineChanges_ = 0;
+  InterruptibleCall lineWait_;
+  std::thread lineWatcher_;
 };
 
 // Holds a device for the length of one call; empty when the handle is not an

@@ -99,9 +99,10 @@ HANDLE CreateFileA(const char* fileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWO
   DWORD error = MakeRawAndDescribe(fd, &device->dcb);
   if (error != ERROR_SUCCESS) return Fail(error);
   device->timeouts = COMMTIMEOUTS{};
-  if (auto counts = device->ReadCounts()) {
-    device->eventBase = *counts;
-    device->errorBase = *counts;
+  {
+    std::lock_guard lock(device->mutex);
+    device->RebaseLinesLocked();
+    if (device->eventBase.counts) device->errorBase = *device->eventBase.counts;
   }
   return RegisterHandle(device);
 }
