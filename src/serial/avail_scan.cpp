@@ -62,6 +62,7 @@ bool TSerBaseDispatcher::ScanInput() {
       RecordLog(lkTrigger, lsAvail, count);
       result = DeliverNotification(kMsgAvail, count, 0);
       AvailNotifiedPos = p;
+      ReadSinceAvail = 0;
       if (Closing) return false;
     }
     for (const auto& [handle, length] : matched) {
@@ -77,10 +78,14 @@ bool TSerBaseDispatcher::ScanInput() {
     threshold = AvailThreshold;
   }
   DWORD count = InputCount();
-  if (threshold != 0 && head != AvailNotifiedPos && count >= threshold) {
+  // Head back where the last avail left it after a whole ring of reads: 8192
+  // new bytes, to be announced, or reading would stop for good unannounced.
+  const bool fresh = head != AvailNotifiedPos || ReadSinceAvail >= kInRingSize;
+  if (threshold != 0 && fresh && count >= threshold) {
     RecordLog(lkTrigger, lsAvail, count);
     bool result = DeliverNotification(kMsgAvail, count, 0);
     AvailNotifiedPos = head;
+    ReadSinceAvail = 0;
     return result;
   }
   return false;

@@ -206,6 +206,9 @@ class TSerBaseDispatcher {
   // The dispatch thread's own.
   DWORD ScanPos = 0;
   DWORD AvailNotifiedPos = 0;
+  // Bytes read since the last avail (up to a ring's worth): a ring that
+  // filled up exactly since then has InHead back at AvailNotifiedPos.
+  DWORD ReadSinceAvail = 0;
   bool StatusHit = false;
 
   // Under OutputLock.

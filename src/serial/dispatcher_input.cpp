@@ -37,6 +37,7 @@ void TSerBaseDispatcher::ReadIntoRing() {
     RecordLog(lkDispatch, lsReadCom, static_cast<DWORD>(got), static_cast<DWORD>(got),
               &InBuf[InHead]);
     InHead = (InHead + static_cast<DWORD>(got)) % kInRingSize;
+    ReadSinceAvail = std::min(ReadSinceAvail + static_cast<DWORD>(got), kInRingSize);
     if (got > 0) InFull = InHead == InTail;
     return static_cast<DWORD>(got);
   };

@@ -75,6 +75,7 @@ int TSerBaseDispatcher::OpenLine(const std::string& deviceName, DWORD baud, BYTE
   if (!RtsAuto) SetRtsState((lineFlags & lfRtsOn) != 0);
   ScanPos = 0;
   AvailNotifiedPos = 0;
+  ReadSinceAvail = 0;
   StatusHit = false;
   ClearTriggers();
   {

@@ -95,6 +95,24 @@ TEST_F(DispatcherTest, AFullRingStopsReadingUntilBytesAreTaken) {
   EXPECT_EQ(ReadAll(D(), 1000), block.substr(ser::kInRingSize));
 }
 
+TEST_F(DispatcherTest, AThresholdOfAWholeRingIsAnnouncedWhenTheRingFills) {
+  ASSERT_EQ(Open(), 0);
+  D().SetAvailThreshold(ser::kInRingSize);
+  std::string got;
+  window_.handler = [&](const Notification& n) { got += ReadAll(D(), static_cast<int>(n.wParam)); };
+  std::string block(ser::kInRingSize, 'x');
+  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('a' + i % 26);
+  pty_.Write(block);
+  // The head comes back to where it started: the bytes are new all the same.
+  ASSERT_TRUE(PumpUntil([&] { return window_.Count(kMsgAvail) == 1; }));
+  EXPECT_EQ(window_.received[0].wParam, ser::kInRingSize);
+  EXPECT_EQ(got, block);
+  ASSERT_TRUE(PumpUntil([&] { return !D().Delivering; }));
+  EXPECT_EQ(D().InputCount(), 0u);
+  PumpFor(std::chrono::milliseconds(150));
+  EXPECT_EQ(window_.Count(kMsgAvail), 1u);
+}
+
 TEST_F(DispatcherTest, TheLargestCountAnyTargetReadIsConsumed) {
   ASSERT_EQ(Open(), 0);
   static ser::TSerBaseDispatcher* target;
