@@ -43,7 +43,7 @@ bool TSerBaseDispatcher::RunStatusChecks() {
 void TSerBaseDispatcher::EventPass() {
   const DWORD mask = EventMask;
   if (mask & kModemEvents) {
-    RefreshModemChanges();
+    RefreshModemChanges(mask);
     if (!RunStatusChecks()) return;
   }
   if (mask & (EV_BREAK | EV_ERR)) {

@@ -262,10 +262,11 @@ class TSerBaseDispatcher {
   bool RunStatusChecks();
   void ClearStatusHits();
   bool DeliverNotification(UINT message, WPARAM wParam, WORD lowWord);
-  // Refreshes the change bits of ModemStatus; adds the driver's line errors
+  // Refreshes the change bits of ModemStatus (from the levels and from the
+  // modem events of the pass); adds the driver's line errors
   // to LineErrors (every status read does, so none is lost) and refreshes
   // DeviceStatus.
-  void RefreshModemChanges();
+  void RefreshModemChanges(DWORD eventMask);
   void RefreshLineErrors();
   // Writes DeviceSettings to the device with the DTR/RTS rules; re-reads first.
   int ApplySettings();

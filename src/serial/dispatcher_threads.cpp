@@ -1,10 +1,10 @@
 #include "serial/dispatcher_threads.h"
 
-#include <cstdio>
 #include <exception>
 #include <stdexcept>
 
 #include "platform/threads.h"
+#include "serial/thread_error_report.h"
 #include "serial/win32_dispatcher.h"
 
 namespace ser {
@@ -25,9 +25,9 @@ void TSerDispatcherThread::Run() {
   try {
     Execute();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "Morvel: serial line thread ended by an error: %s\n", e.what());
+    ReportThreadError(e.what());
   } catch (...) {
-    std::fprintf(stderr, "Morvel: serial line thread ended by an unknown error\n");
+    ReportThreadError("Unknown exception");
   }
   Dispatcher.ThreadEnd(*this);
 }

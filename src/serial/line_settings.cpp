@@ -47,6 +47,9 @@ int TSerBaseDispatcher::ReadSettingsLocked() {
 
 int TSerBaseDispatcher::SetDriverQueues(DWORD inQueueSize, DWORD outSize) {
   if (!SizeDeviceQueues(inQueueSize, outSize)) return -static_cast<int>(GetLastError());
+  // The flow limits are checked against the driver queue now in force.
+  SectionHold hold(DispatcherLock);
+  InQueueSize = inQueueSize;
   return 0;
 }
 

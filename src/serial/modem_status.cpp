@@ -18,11 +18,16 @@ BYTE TSerBaseDispatcher::ReadModemStatus(BYTE mask) {
   return result;
 }
 
-void TSerBaseDispatcher::RefreshModemChanges() {
+void TSerBaseDispatcher::RefreshModemChanges(DWORD eventMask) {
   SectionHold hold(DispatcherLock);
   DWORD old = ModemStatus;
   ReadModemStatus(0xFF);
   ModemStatus |= ((old ^ ModemStatus) >> 4) & 0x0F;
+  // A pulse the driver reported may be over by the time the levels are read;
+  // the event itself still says the line changed.
+  if (eventMask & EV_CTS) ModemStatus |= 0x01;
+  if (eventMask & EV_DSR) ModemStatus |= 0x02;
+  if (eventMask & EV_RLSD) ModemStatus |= 0x08;
 }
 
 void TSerBaseDispatcher::RefreshLineErrors() {

@@ -10,6 +10,7 @@
 #include "serial/dispatcher_fixture.h"
 #include "serial/dispatcher_threads.h"
 #include "serial/result_codes.h"
+#include "serial/thread_error_report.h"
 
 namespace morvel::test {
 namespace {
@@ -31,8 +32,19 @@ TEST_F(DispatcherTest, ATargetThatThrowsEndsOnlyTheDispatchThread) {
     throw std::runtime_error("handler failed");
   };
   D().AddProcTarget(thrower);
+  std::mutex reportedLock;
+  std::vector<std::string> reported;
+  ser::SetThreadErrorReport([&](const std::string& message) {
+    std::lock_guard<std::mutex> hold(reportedLock);
+    reported.push_back(message);
+  });
   pty_.Write("OK\r\n");
   ASSERT_TRUE(PumpUntil([&] { return D().ThreadCount.load() == 2; }));
+  ser::SetThreadErrorReport(nullptr);
+  {
+    std::lock_guard<std::mutex> hold(reportedLock);
+    EXPECT_EQ(reported, std::vector<std::string>{"handler failed"});
+  }
   {
     std::lock_guard<std::mutex> hold(D().ThreadRefLock);
     EXPECT_EQ(D().DispThreadRef, nullptr);  // gone through the thread-end step

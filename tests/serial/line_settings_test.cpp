@@ -119,5 +119,34 @@ TEST(DispatcherNoDevice, OpeningAMissingPortFailsWithFileNotFound) {
   EXPECT_EQ(d.DeviceHandle.load(), INVALID_HANDLE_VALUE);
 }
 
+TEST_F(DispatcherTest, FlowLimitsFollowTheDriverQueueSizeInForce) {
+  ASSERT_EQ(Open(), 0);
+  EXPECT_EQ(D().SetHardwareFlow(7000, 100, ser::hfUseDTR), ser::ecBadArgument);
+  ASSERT_EQ(D().SetDriverQueues(8192, kOutSize), 0);
+  EXPECT_EQ(D().SetHardwareFlow(7000, 100, ser::hfUseDTR), 0);
+  EXPECT_TRUE(D().DtrAuto);
+}
+
+// Reaches the change-bit refresh that the dispatch thread runs for modem events.
+class ModemEventProbe : public ser::TSerWin32Dispatcher {
+ public:
+  using ser::TSerBaseDispatcher::RefreshModemChanges;
+  using TSerWin32Dispatcher::TSerWin32Dispatcher;
+};
+
+TEST_F(DispatcherTest, ModemEventsMarkTheirLinesChangedThoughTheLevelIsBackAlready) {
+  ModemEventProbe probe(nullptr);
+  ASSERT_EQ(probe.OpenLine("\\\\.\\COM1", 19200, NOPARITY, 8, 1, 4096, kOutSize,
+                           ser::lfDtrOn | ser::lfRtsOn),
+            0);
+  probe.RefreshModemChanges(0);
+  EXPECT_EQ(probe.ReadModemStatus(0xF0) & 0x0F, 0);
+  probe.RefreshModemChanges(EV_CTS | EV_RLSD);
+  EXPECT_EQ(probe.ReadModemStatus(0xF0) & 0x0F, 0x09);
+  probe.RefreshModemChanges(EV_DSR);
+  EXPECT_EQ(probe.ReadModemStatus(0xF0) & 0x0F, 0x02);
+  probe.CloseLine();
+}
+
 }  // namespace
 }  // namespace morvel::test

@@ -5,6 +5,7 @@
 #include "serial/dispatcher_table.h"
 #include "serial/exceptions.h"
 #include "serial/ui/com_port.h"
+#include "serial/ui/thread_error_display.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ void TSerCustomComPort::SetupNotifyWindow(bool create) {
   ActiveDispatcher->AddWindowTarget(NotifyWindow);
   // The notifications wait for this thread's queue, which Qt's loop must serve.
   Application().ServeMessageQueue();
+  ser::DisplayThreadErrors();
 }
 
 LRESULT TSerCustomComPort::NotifyWindowProc(HWND window, UINT message, WPARAM wParam,

@@ -1,6 +1,8 @@
 // The open port over a real pseudo-terminal: writing and taking characters,
 // events through the hidden window, the trace and log states, moving to
 // another port, and closes asked for from inside an event handler.
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -360,6 +362,26 @@ TEST_F(ComPortLine, AnExceptionInAHandlerIsReportedAndDeliveryGoesOn) {
   EXPECT_EQ(reports_.Reports()[0].first, "Morvel");
   EXPECT_EQ(reports_.Reports()[0].second, "handler failed.");
   EXPECT_EQ(port_->OpenState, osOpen);
+}
+
+TEST_F(ComPortLine, AnErrorThatEndsALineThreadReachesTheStandardReport) {
+  OpenPort();
+  port_->ActiveDispatcher->AddProcTarget([](UINT message, WPARAM, LPARAM) {
+    if (message == ser::kMsgAvail) throw std::runtime_error("line thread failed");
+  });
+  pty_.Write("A");
+  // The report comes through Qt's event loop, which serves the port too.
+  QElapsedTimer waited;
+  waited.start();
+  while (reports_.Reports().empty() && waited.elapsed() < 5000) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+  }
+  ASSERT_EQ(reports_.Reports().size(), 1u);
+  EXPECT_EQ(reports_.Reports()[0].first, "Morvel");
+  EXPECT_EQ(reports_.Reports()[0].second, "line thread failed.");
+  // The port still closes cleanly without its dispatch thread.
+  port_->SetOpen(false);
+  EXPECT_EQ(port_->OpenState, osClosed);
 }
 
 TEST_F(ComPortLine, EachNotificationRaisesTheEventsOfItsKind) {
