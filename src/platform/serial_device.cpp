@@ -9,6 +9,7 @@
 
 #include <cerrno>
 
+#include "platform/baud_rate.h"
 #include "platform/errors.h"
 #include "platform/sync.h"
 
@@ -73,6 +74,7 @@ void SerialDevice::Close() {
   // does not read; the tty gets back the settings it had before the open.
   tcflush(fd, TCOFLUSH);
   if (original) tcsetattr(fd, TCSANOW, &*original);
+  if (originalRate && GetBaudRate(fd) != originalRate) SetBaudRate(fd, *originalRate);
   // The exclusive flag belongs to the tty, not to this descriptor: it would
   // outlive the close while someone else keeps the tty open.
   ioctl(fd, TIOCNXCL);

@@ -50,6 +50,8 @@ class SerialDevice : public PlatformObject {
   DWORD inQueue = 0;
   DWORD outQueue = 0;
   std::optional<termios> original;
+  // Apart from `original`: tcsetattr cannot carry a rate outside the Bnnn table.
+  std::optional<DWORD> originalRate;
 
   DWORD mask = 0;
   std::uint64_t maskGeneration = 0;

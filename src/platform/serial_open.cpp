@@ -1,14 +1,17 @@
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/major.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <string>
 
+#include "platform/baud_rate.h"
 #include "platform/dcb_termios.h"
 #include "platform/errors.h"
 #include "platform/port_map.h"
@@ -29,6 +32,19 @@ std::string GroupOf(const std::string& path) {
   if (stat(path.c_str(), &info) != 0) return "";
   if (group* entry = getgrgid(info.st_gid)) return entry->gr_name;
   return std::to_string(info.st_gid);
+}
+
+// A pseudo-terminal slave lives as long as its master, and so does its
+// exclusive flag: a holder killed before it could clear it would leave the
+// port refused to everyone but root until the peer program restarts. Its
+// exclusion is the flock alone, which the kernel drops with the holder.
+bool IsPseudoTerminalSlave(int fd) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+  const unsigned deviceMajor = major(info.st_rdev);
+  return deviceMajor == PTY_SLAVE_MAJOR ||
+         (deviceMajor >= UNIX98_PTY_SLAVE_MAJOR &&
+          deviceMajor < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT);
 }
 
 HANDLE Fail(DWORD error) {
@@ -64,7 +80,11 @@ HANDLE CreateFileA(const char* fileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWO
   auto path = number ? ComPortDevicePath(*number) : std::nullopt;
   if (!path) return Fail(ERROR_FILE_NOT_FOUND);
 
-  int fd = open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  int fd = -1;
+  do {
+    // A USB adapter's open can sleep, and a signal may cut it short.
+    fd = open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     int err = errno;
     DWORD error = OpenError(err);
@@ -86,7 +106,7 @@ HANDLE CreateFileA(const char* fileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWO
     close(fd);
     return Fail(err == EWOULDBLOCK ? ERROR_ACCESS_DENIED : Win32ErrorFromErrno(err));
   }
-  ioctl(fd, TIOCEXCL);
+  if (!IsPseudoTerminalSlave(fd)) ioctl(fd, TIOCEXCL);
 
   auto device = std::make_shared<SerialDevice>(fd, *path);
   if (!device->ready) return Fail(ERROR_NOT_ENOUGH_MEMORY);
@@ -96,6 +116,7 @@ HANDLE CreateFileA(const char* fileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWO
     return Fail(OpenError(err));
   }
   device->original = current;
+  device->originalRate = GetBaudRate(fd);
   DWORD error = MakeRawAndDescribe(fd, &device->dcb);
   if (error != ERROR_SUCCESS) return Fail(error);
   device->timeouts = COMMTIMEOUTS{};

@@ -247,6 +247,25 @@ TEST(SerialDeviceOpen, OriginalSettingsComeBackOnClose) {
   EXPECT_TRUE(after.c_lflag & ICANON);
 }
 
+// A rate outside the termios table is the one a plain tcsetattr would lose.
+TEST(SerialDeviceOpen, OriginalRateOutsideTheTableComesBackOnClose) {
+  PtyPair pty;
+  PortFolder ports;
+  ports.Link(kPort, pty.SlavePath());
+  ASSERT_EQ(SetBaudRate(pty.MasterFd(), 250000), 0);
+
+  HANDLE device = OpenCom(kPort);
+  ASSERT_NE(device, INVALID_HANDLE_VALUE);
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(device, &dcb));
+  EXPECT_EQ(dcb.BaudRate, 250000u);
+  dcb.BaudRate = 57600;
+  ASSERT_TRUE(SetCommState(device, &dcb));
+  ASSERT_TRUE(CloseHandle(device));
+
+  EXPECT_EQ(GetBaudRate(pty.MasterFd()), 250000u);
+}
+
 TEST_F(SerialDeviceTest, ReadReturnsAtOnceWithWhatArrived) {
   EXPECT_EQ(ReadAll(), "");
   pty_.Write("OK\r\n");
@@ -545,6 +564,38 @@ TEST(SerialDeviceOpen, SecondOpenIsRefusedUntilTheFirstCloses) {
       InChild([] { return OpenCom(kPort) == INVALID_HANDLE_VALUE ? int(GetLastError()) : 0; }),
       int(ERROR_ACCESS_DENIED));
   CloseHandle(again);
+}
+
+// A holder that dies without closing (killed, crashed) leaves the port free:
+// the next user, privileged or not, opens it.
+TEST(SerialDeviceOpen, PortOfAHolderThatDiedIsFreeForTheNextUser) {
+  PtyPair pty;
+  PortFolder ports;
+  ports.Link(kPort, pty.SlavePath());
+  chmod(ports.Path().c_str(), 0755);
+  ASSERT_EQ(chmod(pty.SlavePath().c_str(), 0666), 0);
+  // _exit skips every destructor, as a kill does.
+  EXPECT_EQ(InChild([] { return OpenCom(kPort) == INVALID_HANDLE_VALUE ? 1 : 0; }), 0);
+
+  int status = InChild([] {
+    if (geteuid() == 0) {
+      passwd* nobody = getpwnam("nobody");
+      if (nobody == nullptr || setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
+          setuid(nobody->pw_uid) != 0) {
+        return 90;
+      }
+    }
+    HANDLE device = OpenCom(kPort);
+    if (device == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED ? 5 : 97;
+    // Still exclusive while it is held.
+    if (InChild([] { return OpenCom(kPort) == INVALID_HANDLE_VALUE ? int(GetLastError()) : 0; }) !=
+        int(ERROR_ACCESS_DENIED)) {
+      return 95;
+    }
+    return CloseHandle(device) ? 0 : 96;
+  });
+  chmod(pty.SlavePath().c_str(), 0620);
+  EXPECT_EQ(status, 0) << "5 means refused as already open";
 }
 
 TEST(SerialDeviceOpen, MissingDevicesAreNotFound) {
