@@ -116,6 +116,9 @@ BOOL WriteFile(HANDLE handle, const void* buffer, DWORD toWrite, DWORD* written,
   if (buffer == nullptr && toWrite != 0) return Fail(ERROR_INVALID_PARAMETER);
   const char* bytes = static_cast<const char*>(buffer);
   std::unique_lock lock(device->mutex);
+  // A close that came in since the call began has already aborted the pending
+  // write; one started now would never be completed.
+  if (device->closing) return Fail(ERROR_OPERATION_ABORTED);
   if (device->pending) return Fail(ERROR_INVALID_PARAMETER);  // one write at a time
   StartOverlapped(overlapped);
   DWORD done = 0;

@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <string>
@@ -410,6 +411,58 @@ TEST(SerialDeviceClose, RacesWithWaitsReadsAndWrites) {
     worker.join();
     pty.ReadAvailable(0ms);
   }
+}
+
+// A write that the close overtakes either fails at once or is completed as
+// aborted: it is never left pending with nobody to finish it. The peer does
+// not read, so every write goes pending and is purged, again and again, until
+// the close lands somewhere in that cycle.
+TEST(SerialDeviceClose, WriteRacingTheCloseIsNeverLeftPending) {
+  PtyPair pty;
+  PortFolder ports;
+  ports.Link(kPort, pty.SlavePath());
+  pty.HoldSlaveOpen();
+  const std::string block(1 << 16, 'r');
+  HANDLE sent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  for (int round = 0; round < 300; ++round) {
+    HANDLE device = OpenCom(kPort);
+    ASSERT_NE(device, INVALID_HANDLE_VALUE) << "round " << round << " error " << GetLastError();
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = sent;
+    std::atomic<int> cycles{0};
+    std::atomic<bool> ended{false};
+    bool leftPending = false;
+    std::thread writer([&] {
+      struct Ended {
+        std::atomic<bool>& flag;
+        ~Ended() { flag = true; }
+      } mark{ended};
+      for (;;) {
+        DWORD written = 0;
+        if (WriteFile(device, block.data(), static_cast<DWORD>(block.size()), &written,
+                      &overlapped)) {
+          continue;
+        }
+        if (GetLastError() != ERROR_IO_PENDING) return;
+        ++cycles;
+        if (!PurgeComm(device, PURGE_TXABORT | PURGE_TXCLEAR)) {
+          leftPending = true;
+          return;
+        }
+      }
+    });
+    while (cycles < 1 + round % 7 && !ended) {
+    }
+    ASSERT_TRUE(CloseHandle(device));
+    writer.join();
+    if (leftPending) {
+      // The close returned after the write call did, so the outcome is there.
+      ASSERT_EQ(WaitForSingleObject(sent, 0), WAIT_OBJECT_0) << "round " << round;
+      EXPECT_EQ(overlapped.Internal, ERROR_OPERATION_ABORTED);
+    }
+    pty.ReadAvailable(0ms);
+  }
+  CloseHandle(sent);
 }
 
 TEST_F(SerialDeviceTest, PurgeAbandonsAWriteThePeerDoesNotRead) {
