@@ -37,6 +37,10 @@ bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
   return msg.message >= filterMin && msg.message <= filterMax;
 }
 
+bool QuitWanted(UINT filterMin, UINT filterMax) {
+  return (filterMin == 0 && filterMax == 0) || (WM_QUIT >= filterMin && WM_QUIT <= filterMax);
+}
+
 }  // namespace
 
 MessageQueue::MessageQueue(DWORD threadId)
@@ -149,9 +153,7 @@ bool MessageQueue::TakePosted(MSG* msg, HWND window, UINT filterMin, UINT filter
     return true;
   }
   // The quit comes last, when no other posted message waits.
-  bool quitWanted =
-      (filterMin == 0 && filterMax == 0) || (WM_QUIT >= filterMin && WM_QUIT <= filterMax);
-  if (quitPending_ && quitWanted) {
+  if (quitPending_ && QuitWanted(filterMin, filterMax)) {
     *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0, timeGetTime(), {0, 0}};
     if (remove) {
       quitPending_ = false;
@@ -172,6 +174,17 @@ void MessageQueue::PostQuit(int exitCode) {
 bool MessageQueue::HasInput() {
   std::lock_guard lock(mutex_);
   return !sent_.empty() || !posted_.empty();
+}
+
+bool MessageQueue::HasInputFor(HWND window, UINT filterMin, UINT filterMax) {
+  std::lock_guard lock(mutex_);
+  if (!sent_.empty()) return true;
+  if (std::any_of(posted_.begin(), posted_.end(), [&](const MSG& candidate) {
+        return Matches(candidate, window, filterMin, filterMax);
+      })) {
+    return true;
+  }
+  return quitPending_ && QuitWanted(filterMin, filterMax);
 }
 
 void MessageQueue::ForgetWindow(HWND window) {

@@ -46,6 +46,9 @@ class MessageQueue {
   bool TakePosted(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool remove);
   void PostQuit(int exitCode);
   bool HasInput();
+  // Whether a sent message, or a posted one (the quit included) that the
+  // filter lets through, waits: what a filtered wait may return for.
+  bool HasInputFor(HWND window, UINT filterMin, UINT filterMax);
 
   // A window is going: its posted messages are dropped, its sends fail.
   void ForgetWindow(HWND window);

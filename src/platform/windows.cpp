@@ -229,7 +229,9 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
       return msg->message == WM_QUIT ? FALSE : TRUE;
     }
     std::unique_lock lock(Hub().mutex);
-    Hub().changed.wait(lock, [&] { return queue->HasInput(); });
+    // Only for what this call can take: waking for a message the filter
+    // leaves out would find it again at once, and spin.
+    Hub().changed.wait(lock, [&] { return queue->HasInputFor(window, filterMin, filterMax); });
   }
 }
 

@@ -1,5 +1,7 @@
 // Windows and message queues across threads.
 #include <poll.h>
+#include <pthread.h>
+#include <time.h>
 
 #include <atomic>
 #include <chrono>
@@ -231,6 +233,37 @@ TEST_F(MessagesTest, QuitPutBackByAPumpStaysLastAndDoesNotWakeWaits) {
   EXPECT_EQ(msg.message, WM_QUIT);
   EXPECT_EQ(msg.wParam, 7u);
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+}
+
+// A message the filter leaves out does not make a filtered GetMessageA return
+// (nor spin in place of waiting); it stays queued for later.
+TEST_F(MessagesTest, FilteredGetMessageWaitsPastMessagesItLeavesOut) {
+  std::promise<std::pair<HWND, clockid_t>> waiting;
+  std::promise<UINT> got;
+  std::thread owner([&] {
+    HWND window = CreateWindowExA(0, "testWindow", "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    PostMessageA(window, WM_USER + 1, 0, 0);
+    clockid_t cpu{};
+    pthread_getcpuclockid(pthread_self(), &cpu);
+    waiting.set_value({window, cpu});
+    MSG msg{};
+    BOOL ok = GetMessageA(&msg, nullptr, WM_USER + 2, WM_USER + 2);
+    MSG left{};
+    bool kept = PeekMessageA(&left, nullptr, 0, 0, PM_REMOVE) && left.message == WM_USER + 1;
+    got.set_value(ok && kept ? msg.message : 0);
+    DestroyWindow(window);
+  });
+  auto [window, cpu] = waiting.get_future().get();
+  auto result = got.get_future();
+  EXPECT_EQ(result.wait_for(200ms), std::future_status::timeout);
+  timespec used{};
+  clock_gettime(cpu, &used);
+  PostMessageA(window, WM_USER + 2, 0, 0);
+  ASSERT_EQ(result.wait_for(5s), std::future_status::ready);
+  owner.join();
+  EXPECT_EQ(result.get(), WM_USER + 2);
+  EXPECT_LT(used.tv_sec * 1000 + used.tv_nsec / 1000000, 50) << "ms of CPU while waiting";
 }
 
 TEST_F(MessagesTest, SendsFailWhenTheOwnerThreadEnds) {
