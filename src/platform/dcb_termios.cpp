@@ -3,6 +3,7 @@
 #include <termios.h>
 
 #include <cerrno>
+#include <cstdint>
 
 #include "platform/baud_rate.h"
 #include "platform/errors.h"
@@ -126,7 +127,8 @@ bool SameSettings(const termios& wanted, const termios& got) {
 // A driver may round a rate to what its clock divides to; a rate off by more
 // than 1% was not taken.
 bool SameBaud(DWORD wanted, DWORD got) {
-  DWORD difference = wanted > got ? wanted - got : got - wanted;
+  // In 64 bits: a 32-bit product wraps for rates tens of millions apart.
+  std::uint64_t difference = wanted > got ? wanted - got : got - wanted;
   return difference * 100 <= wanted;
 }
 
