@@ -20,6 +20,7 @@ using namespace std::chrono_literals;
 
 constexpr UINT kAvail = 0x7E01;
 constexpr UINT kClose = 0x7E0A;
+constexpr UINT kNested = 0x7E0B;
 
 std::atomic<DWORD> procedureThread{0};
 std::atomic<int> closeCount{0};
@@ -32,6 +33,11 @@ LRESULT BridgeProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
   if (message == kClose) {
     ++closeCount;
     return 0;
+  }
+  if (message == kNested) {
+    // A handler that opens a dialog runs a loop of its own inside the bridge.
+    auto* loop = reinterpret_cast<QEventLoop*>(lParam);
+    return loop->exec();
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -102,6 +108,40 @@ TEST_F(QueueBridgeTest, SendFromAWorkerRunsWhileAModalDialogIsOpen) {
   EXPECT_EQ(sent.get(), 10u);
   EXPECT_TRUE(servedInsideDialog);
   EXPECT_EQ(procedureThread, GetCurrentThreadId());
+}
+
+// A message the bridge dispatches may itself run an event loop (a message
+// box in a handler): sends from workers are served inside it too.
+TEST_F(QueueBridgeTest, SendIsServedInsideALoopRunByADispatchedMessage) {
+  QEventLoop inner;
+  std::future<DWORD_PTR> sent;
+  bool servedInside = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (!inner.isRunning()) return;
+    if (!sent.valid()) {
+      sent = SendFromWorker(20);
+    } else if (sent.wait_for(0ms) == std::future_status::ready) {
+      servedInside = true;
+      inner.exit(1);
+    }
+  });
+  poll.start(5);
+  QTimer::singleShot(5000, &inner, [&] { inner.exit(-1); });
+  PostMessageA(window_, kNested, 0, reinterpret_cast<LPARAM>(&inner));
+  QEventLoop outer;
+  QTimer::singleShot(6000, &outer, &QEventLoop::quit);
+  // Left once the nested message has been handled and has returned.
+  QTimer done;
+  QObject::connect(&done, &QTimer::timeout, [&] {
+    if (servedInside && !inner.isRunning()) outer.quit();
+  });
+  done.start(5);
+  outer.exec();
+  EXPECT_TRUE(servedInside);
+  ASSERT_TRUE(sent.valid());
+  ASSERT_EQ(sent.wait_for(0ms), std::future_status::ready);
+  EXPECT_EQ(sent.get(), 21u);
 }
 
 TEST_F(QueueBridgeTest, PostedMessagesReachTheirWindowAndAQuitEndsTheLoop) {
