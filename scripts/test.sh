@@ -2,7 +2,8 @@
 # Installs what is missing, builds and runs every test: a plain build, then
 # ASan+UBSan, then ThreadSanitizer for everything that builds without Qt
 # (platform layer, serial line core, simulator), since Qt is not
-# instrumented. Prints each ctest summary; fails if any run fails.
+# instrumented, then 20 seconds of each fuzzer. Prints each ctest summary;
+# fails if any run fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -30,5 +31,10 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run asan
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   run tsan
+
+# A short libFuzzer run of every fuzz target (clang build of the Qt-free
+# parts); a crash or broken invariant fails the script.
+echo "=== fuzz"
+scripts/fuzz.sh 20 || status=1
 
 exit $status
