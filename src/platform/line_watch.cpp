@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 
 #include <cerrno>
+#include <system_error>
 
 #include "platform/serial_device.h"
 
@@ -57,7 +58,11 @@ void SerialDevice::StartLineWatchLocked() {
   // A tty without modem lines (a pseudo-terminal) has nothing to wait for:
   // no thread. Line errors still come with the data, seen by WaitCommEvent.
   if (!ReadLines()) return;
-  lineWatcher_ = std::thread([this] { LineWatchLoop(); });
+  try {
+    lineWatcher_ = std::thread([this] { LineWatchLoop(); });
+  } catch (const std::system_error&) {
+    // Without a thread the lines go unwatched; data and errors still arrive.
+  }
 }
 
 // Runs until the close, a hang-up, or a driver that cannot wait for line

@@ -26,9 +26,11 @@ std::optional<std::string> FolderEntry(unsigned n) {
   namespace fs = std::filesystem;
   std::string wanted = "com" + std::to_string(n);
   std::error_code error;
-  fs::directory_iterator entries(PortFolder(), error);
-  if (error) return std::nullopt;
-  for (const auto& entry : entries) {
+  // Error codes throughout: a folder that fails half-way is a missing entry,
+  // not an exception out of an open.
+  for (fs::directory_iterator it(PortFolder(), error), end; !error && it != end;
+       it.increment(error)) {
+    const fs::directory_entry& entry = *it;
     std::string name = entry.path().filename().string();
     if (strcasecmp(name.c_str(), wanted.c_str()) != 0) continue;
     // The device the link names, so that messages and tooltips show it; a

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 #include "platform/baud_rate.h"
 #include "platform/errors.h"
@@ -114,10 +115,17 @@ std::optional<int> SerialDevice::ReadLines() {
   return lines;
 }
 
-void SerialDevice::StartWriterLocked() {
-  if (!writer_.joinable()) writer_ = std::thread([this] { WriterLoop(); });
+bool SerialDevice::StartWriterLocked() {
+  if (!writer_.joinable()) {
+    try {
+      writer_ = std::thread([this] { WriterLoop(); });
+    } catch (const std::system_error&) {
+      return false;  // no thread to be had: the caller fails the write
+    }
+  }
   Signal(writerWakeFd_);
   changed.notify_all();
+  return true;
 }
 
 void SerialDevice::FinishWriteLocked(DWORD error) {

@@ -97,7 +97,7 @@ class SerialDevice : public PlatformObject {
   // tty has modem lines; at most once per device (mutex held).
   void StartLineWatchLocked();
   // Starts the background writer for `pending` (mutex held).
-  void StartWriterLocked();
+  bool StartWriterLocked();
   // Completes the pending write with `error` (mutex held).
   void FinishWriteLocked(DWORD error);
 

@@ -147,7 +147,10 @@ BOOL WriteFile(HANDLE handle, const void* buffer, DWORD toWrite, DWORD* written,
   rest.done = done;
   rest.overlapped = overlapped;
   device->pending = std::move(rest);
-  device->StartWriterLocked();
+  if (!device->StartWriterLocked()) {
+    device->pending.reset();
+    return Fail(ERROR_NOT_ENOUGH_MEMORY);
+  }
   return Fail(ERROR_IO_PENDING);
 }
 
