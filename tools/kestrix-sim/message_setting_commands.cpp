@@ -1,6 +1,7 @@
 // Settings of the message service: format, header display, sending
 // parameters, service, storages, new-message indications, service centre.
 #include "command_table.h"
+#include "phone_number.h"
 
 namespace kestrix {
 
@@ -148,6 +149,9 @@ Result Centre(CommandContext& ctx, const AtCommand& c) {
       std::optional<int> type = plus ? 145 : 129;
       if (args.size() == 2) type = ToNumber(args[1]);
       if (!type || *type < 128 || *type > 255) return Result::Cms(CmsError::kNotSupported);
+      // Every PDU carries the centre's digits, and a saved state must load again.
+      if (CheckNumber(args[0].text, Phonebook::kNumberDigits) != NumberCheck::kValid)
+        return Result::Cms(CmsError::kNotSupported);
       centre = ServiceCentre{args[0].text, *type};
       return Result::Ok();
     }

@@ -69,6 +69,18 @@ Result Write(CommandContext& ctx, const AtCommand& c) {
   return ctx.settings.textMode ? StartText(ctx, args) : StartPdu(ctx, args);
 }
 
+// A PDU may carry what the SIM cannot keep as a message of its own: a sender
+// name, an over-long number or text, an invalid type of address. Storing it
+// would garble every later listing and the saved state.
+bool Storable(const DecodedPdu& pdu) {
+  constexpr int kAlphanumericMask = 0x70;
+  constexpr int kAlphanumeric = 0x50;
+  constexpr int kLowestType = 128;
+  return pdu.type >= kLowestType && (pdu.type & kAlphanumericMask) != kAlphanumeric &&
+         CheckNumber(pdu.number, kMaxNumberDigits) == NumberCheck::kValid &&
+         FitsOneMessage(pdu.text);
+}
+
 Result Store(CommandContext& ctx, Message message) {
   auto index = FirstFree(ctx.state.messages);
   if (!index) return Result::Cms(CmsError::kMemoryFull);
@@ -84,7 +96,7 @@ Result FinishMessageWrite(CommandContext& ctx, const std::string& entered) {
   Message message;
   if (pending.pdu) {
     auto decoded = DecodePdu(entered, pending.length);
-    if (!decoded) return Result::Cms(CmsError::kInvalidPduParameter);
+    if (!decoded || !Storable(*decoded)) return Result::Cms(CmsError::kInvalidPduParameter);
     message.number = decoded->number;
     message.type = decoded->type;
     message.text = decoded->text;

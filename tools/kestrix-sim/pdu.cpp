@@ -187,6 +187,15 @@ bool ReadAddress(Reader& reader, std::string& number, int& type) {
   return true;
 }
 
+// Semi-octets above 9 make no date; the zone octet's bit 3 is its sign.
+bool DecimalTimestamp(const Octets& span) {
+  for (std::size_t i = 0; i < span.size(); ++i) {
+    int low = (i + 1 == span.size() ? span[i] & 0xF7 : span[i]) & 0x0F;
+    if (low > 9 || (span[i] >> 4) > 9) return false;
+  }
+  return true;
+}
+
 std::string ReadTimestamp(const Octets& span) {
   auto digits = [](int o) { return (o & 0x0F) * 10 + (o >> 4); };
   char stamp[32];
@@ -309,7 +318,7 @@ std::optional<DecodedPdu> DecodePdu(const std::string& hexPdu, int tpduLength) {
       pdu.deliver = true;
       Octets stamp;
       if (!ReadAddress(reader, pdu.number, pdu.type) || !reader.Take(ignored) ||
-          !reader.Take(dcs) || !reader.TakeSpan(7, stamp))
+          !reader.Take(dcs) || !reader.TakeSpan(7, stamp) || !DecimalTimestamp(stamp))
         return std::nullopt;
       pdu.timestamp = ReadTimestamp(stamp);
       break;
