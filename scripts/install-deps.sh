@@ -10,7 +10,6 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev nlohmann-json3-dev
   clang clang-format libclang-rt-14-dev
   gammu gsm-utils
-  xauth xvfb
 )
 
 missing=()
