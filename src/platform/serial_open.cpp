@@ -62,12 +62,6 @@ DWORD OpenError(int err) {
     case ENXIO:
     case ENODEV:
       return ERROR_FILE_NOT_FOUND;
-    case EBUSY:
-    case EWOULDBLOCK:
-      return ERROR_ACCESS_DENIED;
-    case EACCES:
-    case EPERM:
-      return ERROR_PORT_PERMISSION_DENIED;
   }
   return Win32ErrorFromErrno(err);
 }

@@ -27,7 +27,6 @@ class Modem {
   // `log` may be null.
   Modem(SimState& state, ModemOutput& output, CommandLog* log);
   void Feed(std::string_view bytes);
-  int CommandCount() const { return commandCount_; }
 
  private:
   void Handle(const CommandLineParser::Completed& done);
