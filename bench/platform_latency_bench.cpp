@@ -6,7 +6,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <thread>
 
 #include <benchmark/benchmark.h>

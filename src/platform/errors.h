@@ -1,8 +1,6 @@
 // Win32-style error numbers: a per-thread last error, errno mapping, texts.
 #pragma once
 
-#include <string>
-
 #include "win_types.h"
 
 constexpr DWORD ERROR_SUCCESS = 0;

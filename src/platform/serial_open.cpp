@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <cstdio>
 #include <string>
 
 #include "platform/baud_rate.h"

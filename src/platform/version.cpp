@@ -3,7 +3,6 @@
 #include <sys/utsname.h>
 
 #include <cstdio>
-#include <cstring>
 
 #include "platform/errors.h"
 

@@ -15,7 +15,6 @@
 #include <future>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 

@@ -2,14 +2,12 @@
 // and the helpers the recorder tests share.
 #pragma once
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 
 namespace trace_log_test {
