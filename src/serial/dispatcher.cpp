@@ -1,6 +1,5 @@
 #include "serial/dispatcher.h"
 
-#include "platform/threads.h"
 #include "serial/dispatcher_table.h"
 #include "serial/dispatcher_threads.h"
 #include "serial/message_pump_wait.h"

@@ -5,7 +5,6 @@
 
 #include "platform/clock.h"
 #include "platform/errors.h"
-#include "platform/threads.h"
 #include "serial/dispatcher_threads.h"
 #include "serial/section_hold.h"
 

@@ -3,7 +3,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/threads.h"
 #include "serial/dispatcher_fixture.h"
 #include "serial/dispatcher_table.h"
 #include "serial/result_codes.h"
