@@ -6,8 +6,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 
 namespace morvel::test {
@@ -16,6 +18,32 @@ namespace {
 
 [[noreturn]] void Fail(const char* what) {
   throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+}
+
+constexpr size_t kReadChunk = 4096;
+
+// Reads from `fd` while `wanted` (given what arrived) names more bytes to
+// take, at most that many at a time, until the time-out passes.
+std::string ReadWhile(int fd, const std::function<size_t(const std::string&)>& wanted,
+                      std::chrono::milliseconds timeout) {
+  std::string got;
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (size_t more = wanted(got); more > 0; more = wanted(got)) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+    char buf[kReadChunk];
+    ssize_t n = read(fd, buf, std::min(sizeof buf, more));
+    if (n > 0) {
+      got.append(buf, static_cast<size_t>(n));
+    } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+      // EIO: no slave open at the moment; wait a little and try again.
+      poll(nullptr, 0, 5);
+    }
+  }
+  return got;
 }
 
 }  // namespace
@@ -61,44 +89,17 @@ void PtyPair::Write(const std::string& bytes) {
 }
 
 std::string PtyPair::ReadUntil(const std::string& marker, std::chrono::milliseconds timeout) {
-  std::string got;
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (got.find(marker) == std::string::npos) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    pollfd p{master_, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-    char buf[4096];
-    ssize_t n = read(master_, buf, sizeof buf);
-    if (n > 0) {
-      got.append(buf, static_cast<size_t>(n));
-    } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-      // EIO: no slave open at the moment; wait a little and try again.
-      poll(nullptr, 0, 5);
-    }
-  }
-  return got;
+  return ReadWhile(
+      master_,
+      [&](const std::string& got) {
+        return got.find(marker) == std::string::npos ? kReadChunk : size_t{0};
+      },
+      timeout);
 }
 
 std::string PtyPair::ReadExactly(size_t count, std::chrono::milliseconds timeout) {
-  std::string got;
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (got.size() < count) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    pollfd p{master_, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-    char buf[4096];
-    ssize_t n = read(master_, buf, std::min(sizeof buf, count - got.size()));
-    if (n > 0) {
-      got.append(buf, static_cast<size_t>(n));
-    } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-      poll(nullptr, 0, 5);
-    }
-  }
-  return got;
+  return ReadWhile(
+      master_, [count](const std::string& got) { return count - got.size(); }, timeout);
 }
 
 std::string PtyPair::ReadAvailable(std::chrono::milliseconds quiet) {
@@ -106,7 +107,7 @@ std::string PtyPair::ReadAvailable(std::chrono::milliseconds quiet) {
   for (;;) {
     pollfd p{master_, POLLIN, 0};
     if (poll(&p, 1, static_cast<int>(quiet.count())) <= 0) break;
-    char buf[4096];
+    char buf[kReadChunk];
     ssize_t n = read(master_, buf, sizeof buf);
     if (n <= 0) break;
     got.append(buf, static_cast<size_t>(n));
