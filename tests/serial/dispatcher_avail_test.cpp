@@ -7,20 +7,10 @@ namespace {
 
 using ser::kMsgAvail;
 
-std::string ReadAll(ser::TSerBaseDispatcher& d, int count) {
-  std::string s;
-  for (int i = 0; i < count; ++i) {
-    BYTE c = 0;
-    if (d.ReadChar(c) != ser::ecOK) break;
-    s.push_back(static_cast<char>(c));
-  }
-  return s;
-}
-
 TEST_F(DispatcherTest, OneBurstGivesOneAvailOfFourAndEmptiesTheRing) {
   ASSERT_EQ(Open(), 0);
   std::string got;
-  window_.handler = [&](const Notification& n) { got += ReadAll(D(), static_cast<int>(n.wParam)); };
+  window_.handler = [&](const Notification& n) { got += ReadChars(D(), n.wParam); };
   pty_.Write("OK\r\n");
   ASSERT_TRUE(PumpUntil([&] { return got.size() == 4; }));
   EXPECT_EQ(got, "OK\r\n");
@@ -36,7 +26,7 @@ TEST_F(DispatcherTest, PartlyReadBytesAreAnnouncedAgainOnlyWithNewOnes) {
   int calls = 0;
   window_.handler = [&](const Notification&) {
     ++calls;
-    got += ReadAll(D(), 2);  // always leaves the rest
+    got += ReadChars(D(), 2);  // always leaves the rest
   };
   pty_.Write("ABCD");
   ASSERT_TRUE(PumpUntil([&] { return calls == 1; }));
@@ -89,17 +79,17 @@ TEST_F(DispatcherTest, AFullRingStopsReadingUntilBytesAreTaken) {
   EXPECT_EQ(D().InputCount(), ser::kInRingSize);
   // Taking the bytes outside a notification frees the ring; the rest follows.
   window_.handler = nullptr;
-  std::string got = ReadAll(D(), ser::kInRingSize);
+  std::string got = ReadChars(D(), ser::kInRingSize);
   EXPECT_EQ(got, block.substr(0, ser::kInRingSize));
   ASSERT_TRUE(PumpUntil([&] { return D().InputCount() == 9000 - ser::kInRingSize; }));
-  EXPECT_EQ(ReadAll(D(), 1000), block.substr(ser::kInRingSize));
+  EXPECT_EQ(ReadChars(D(), 1000), block.substr(ser::kInRingSize));
 }
 
 TEST_F(DispatcherTest, AThresholdOfAWholeRingIsAnnouncedWhenTheRingFills) {
   ASSERT_EQ(Open(), 0);
   D().SetAvailThreshold(ser::kInRingSize);
   std::string got;
-  window_.handler = [&](const Notification& n) { got += ReadAll(D(), static_cast<int>(n.wParam)); };
+  window_.handler = [&](const Notification& n) { got += ReadChars(D(), n.wParam); };
   std::string block(ser::kInRingSize, 'x');
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('a' + i % 26);
   pty_.Write(block);
@@ -123,13 +113,13 @@ TEST_F(DispatcherTest, TheLargestCountAnyTargetReadIsConsumed) {
   };
   D().AddProcTarget(readsOne);
   std::string got;
-  window_.handler = [&](const Notification&) { got += ReadAll(D(), 3); };
+  window_.handler = [&](const Notification&) { got += ReadChars(D(), 3); };
   pty_.Write("WXYZ");
   ASSERT_TRUE(PumpUntil([&] { return got.size() == 3; }));
   EXPECT_EQ(got, "WXY");  // the window saw the same bytes the procedure did
   ASSERT_TRUE(PumpUntil([&] { return !D().Delivering; }));
   EXPECT_EQ(D().InputCount(), 1u);
-  EXPECT_EQ(ReadAll(D(), 1), "Z");
+  EXPECT_EQ(ReadChars(D(), 1), "Z");
   D().RemoveProcTarget(readsOne);
   EXPECT_TRUE(D().ProcTargets.empty());
 }
@@ -137,7 +127,7 @@ TEST_F(DispatcherTest, TheLargestCountAnyTargetReadIsConsumed) {
 TEST_F(DispatcherTest, PeerHangingUpMidStreamKeepsWhatArrived) {
   ASSERT_EQ(Open(), 0);
   std::string got;
-  window_.handler = [&](const Notification& n) { got += ReadAll(D(), static_cast<int>(n.wParam)); };
+  window_.handler = [&](const Notification& n) { got += ReadChars(D(), n.wParam); };
   pty_.Write("+CREG: 0,1\r\n");
   ASSERT_TRUE(PumpUntil([&] { return got.size() == 12; }));
   pty_.Write("+CS");

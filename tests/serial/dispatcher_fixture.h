@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "platform/messages.h"
 #include "platform/sync.h"
 #include "serial/dispatcher.h"
+#include "serial/result_codes.h"
 #include "serial/section_hold.h"
 #include "serial/win32_dispatcher.h"
 #include "support/port_folder.h"
@@ -96,6 +99,14 @@ class NotifyWindow {
 
   HWND window_ = nullptr;
 };
+
+// Takes up to `count` bytes with ReadChar; fewer when the ring runs out.
+inline std::string ReadChars(ser::TSerBaseDispatcher& d, size_t count = SIZE_MAX) {
+  std::string s;
+  BYTE c = 0;
+  while (s.size() < count && d.ReadChar(c) == ser::ecOK) s.push_back(static_cast<char>(c));
+  return s;
+}
 
 // Serves this thread's messages until `done` holds or the limit passes.
 inline bool PumpUntil(const std::function<bool()>& done,

@@ -46,9 +46,7 @@ TEST_F(DispatcherTest, EventTargetsHearFirstAndARemovedOneNoMore) {
   ASSERT_EQ(Open(), 0);
   window_.handler = [&](const Notification& n) {
     if (n.message != ser::kMsgAvail) return;
-    BYTE c;
-    while (D().ReadChar(c) == ser::ecOK) {
-    }
+    ReadChars(D());
     Hear("window");
   };
   D().AddProcTarget(ProcHeard);

@@ -15,13 +15,6 @@
 namespace morvel::test {
 namespace {
 
-std::string ReadAll(ser::TSerBaseDispatcher& d) {
-  std::string s;
-  BYTE c = 0;
-  while (d.ReadChar(c) == ser::ecOK) s.push_back(static_cast<char>(c));
-  return s;
-}
-
 TEST_F(DispatcherTest, ATargetThatThrowsEndsOnlyTheDispatchThread) {
   ASSERT_EQ(Open(), 0);
   static std::atomic<int> throws;
@@ -56,7 +49,7 @@ TEST_F(DispatcherTest, ATargetThatThrowsEndsOnlyTheDispatchThread) {
   // The delivery was ended: reads outside a handler consume again.
   EXPECT_FALSE(D().Delivering);
   EXPECT_EQ(D().InputCount(), 4u);
-  EXPECT_EQ(ReadAll(D()), "OK\r\n");
+  EXPECT_EQ(ReadChars(D()), "OK\r\n");
   BYTE c;
   EXPECT_EQ(D().PeekAt(c, 1), ser::ecBufferIsEmpty);
   // Output does not depend on the dispatch thread.
