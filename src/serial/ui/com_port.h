@@ -212,7 +212,6 @@ class TSerCustomComPort : public TSerBaseComponent {
   void ApplyDriverQueues();
   void ApplyFlowChars();
   void ReapplyFlowControl();
-  void SetEventHandler();
   // Whether settings go to the dispatcher now.
   bool PortIsOpen() const { return OpenState == osOpen && ActiveDispatcher != nullptr; }
 
