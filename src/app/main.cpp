@@ -1,5 +1,5 @@
-// Program entry. The main window and the device dialogue come with their own
-// issues; until then Morvel shows an empty main window.
+// Program entry. Until the main window and the device dialogue are built,
+// Morvel shows an empty main window.
 #include <QApplication>
 #include <QMainWindow>
 
