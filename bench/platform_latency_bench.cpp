@@ -22,16 +22,23 @@ using morvel::test::PtyPair;
 void WriteByte(int fd) {
   char byte = 'x';
   while (write(fd, &byte, 1) != 1) {
+    pollfd writable{fd, POLLOUT, 0};  // wait for room rather than spin
+    poll(&writable, 1, 100);
   }
+}
+
+// The pty's slave opened as COM1 through a port folder, as Morvel opens it.
+HANDLE OpenAsCom1(const PtyPair& pty, PortFolder& ports) {
+  ports.Link(1, pty.SlavePath());
+  return CreateFileA("\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_OVERLAPPED, nullptr);
 }
 
 // The reader echoes each byte back; the master times the round trip's half.
 void BM_WaitCommEventReadFile(benchmark::State& state) {
   PtyPair pty;
   PortFolder ports;
-  ports.Link(1, pty.SlavePath());
-  HANDLE device = CreateFileA("\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  HANDLE device = OpenAsCom1(pty, ports);
   if (device == INVALID_HANDLE_VALUE) {
     state.SkipWithError("open failed");
     return;
@@ -106,9 +113,7 @@ double ProcessCpuSeconds() {
 void BM_IdleOpenPortCpu(benchmark::State& state) {
   PtyPair pty;
   PortFolder ports;
-  ports.Link(1, pty.SlavePath());
-  HANDLE device = CreateFileA("\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  HANDLE device = OpenAsCom1(pty, ports);
   if (device == INVALID_HANDLE_VALUE) {
     state.SkipWithError("open failed");
     return;

@@ -464,15 +464,31 @@ TEST(SerialDeviceClose, WriteRacingTheCloseIsNeverLeftPending) {
   CloseHandle(sent);
 }
 
-TEST_F(SerialDeviceTest, PurgeAbandonsAWriteThePeerDoesNotRead) {
-  HANDLE sent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+// An overlapped write whose event and record live as long as the object.
+struct OverlappedWrite {
+  OverlappedWrite() { overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+  ~OverlappedWrite() { CloseHandle(overlapped.hEvent); }
+  OverlappedWrite(const OverlappedWrite&) = delete;
+  OverlappedWrite& operator=(const OverlappedWrite&) = delete;
+
+  // True when the write of `block` went pending, as one the pty cannot take
+  // at once must.
+  bool StartPending(HANDLE device, const std::string& block) {
+    DWORD written = 0;
+    return !WriteFile(device, block.data(), static_cast<DWORD>(block.size()), &written,
+                      &overlapped) &&
+           GetLastError() == ERROR_IO_PENDING;
+  }
+
   OVERLAPPED overlapped{};
-  overlapped.hEvent = sent;
+};
+
+TEST_F(SerialDeviceTest, PurgeAbandonsAWriteThePeerDoesNotRead) {
+  OverlappedWrite write;
+  OVERLAPPED& overlapped = write.overlapped;
+  HANDLE sent = overlapped.hEvent;
   std::string block(1 << 20, 'w');
-  DWORD written = 0;
-  ASSERT_FALSE(
-      WriteFile(device_, block.data(), static_cast<DWORD>(block.size()), &written, &overlapped));
-  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  ASSERT_TRUE(write.StartPending(device_, block));
   EXPECT_EQ(WaitForSingleObject(sent, 50), WAIT_TIMEOUT);
   DWORD transferred = 0;
   EXPECT_FALSE(GetOverlappedResult(device_, &overlapped, &transferred, FALSE));
@@ -493,45 +509,32 @@ TEST_F(SerialDeviceTest, PurgeAbandonsAWriteThePeerDoesNotRead) {
   EXPECT_EQ(later, "");
   EXPECT_LT(drained.size(), block.size());
   // And the device writes again.
+  DWORD written = 0;
   ASSERT_TRUE(WriteFile(device_, "AT\r\n", 4, &written, &overlapped));
   EXPECT_EQ(written, 4u);
   EXPECT_EQ(pty_.ReadExactly(4), "AT\r\n");
-  CloseHandle(sent);
 }
 
 TEST_F(SerialDeviceTest, PendingWriteCompletesWhenThePeerReads) {
-  HANDLE sent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  OVERLAPPED overlapped{};
-  overlapped.hEvent = sent;
+  OverlappedWrite write;
   std::string block;
   for (int i = 0; block.size() < 200000; ++i) block += std::to_string(i) + ",";
-  DWORD written = 0;
-  ASSERT_FALSE(
-      WriteFile(device_, block.data(), static_cast<DWORD>(block.size()), &written, &overlapped));
-  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  ASSERT_TRUE(write.StartPending(device_, block));
   std::string got = pty_.ReadExactly(block.size(), 10s);
   EXPECT_EQ(got, block);
-  EXPECT_EQ(WaitForSingleObject(sent, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(write.overlapped.hEvent, 5000), WAIT_OBJECT_0);
   DWORD transferred = 0;
-  EXPECT_TRUE(GetOverlappedResult(device_, &overlapped, &transferred, TRUE));
+  EXPECT_TRUE(GetOverlappedResult(device_, &write.overlapped, &transferred, TRUE));
   EXPECT_EQ(transferred, block.size());
-  CloseHandle(sent);
 }
 
 TEST_F(SerialDeviceTest, CloseDoesNotWaitForAPeerThatDoesNotRead) {
-  HANDLE sent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  OVERLAPPED overlapped{};
-  overlapped.hEvent = sent;
-  std::string block(1 << 20, 'c');
-  DWORD written = 0;
-  ASSERT_FALSE(
-      WriteFile(device_, block.data(), static_cast<DWORD>(block.size()), &written, &overlapped));
-  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  OverlappedWrite write;
+  ASSERT_TRUE(write.StartPending(device_, std::string(1 << 20, 'c')));
   ASSERT_TRUE(CloseHandle(device_));
   device_ = INVALID_HANDLE_VALUE;
-  EXPECT_EQ(WaitForSingleObject(sent, 0), WAIT_OBJECT_0);
-  EXPECT_EQ(overlapped.Internal, ERROR_OPERATION_ABORTED);
-  CloseHandle(sent);
+  EXPECT_EQ(WaitForSingleObject(write.overlapped.hEvent, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(write.overlapped.Internal, ERROR_OPERATION_ABORTED);
 }
 
 TEST_F(SerialDeviceTest, HangUpIsReportedOnceThenNothingSpins) {

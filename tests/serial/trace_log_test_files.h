@@ -29,6 +29,12 @@ class TempFolder {
 
   std::string File(const std::string& name) const { return (path_ / name).string(); }
   const std::filesystem::path& Path() const { return path_; }
+  // Readable and searchable, but nobody without privileges may create in it.
+  void MakeReadOnly() const {
+    namespace fs = std::filesystem;
+    fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                               fs::perms::others_exec);
+  }
 
  private:
   std::filesystem::path path_;

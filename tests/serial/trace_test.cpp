@@ -205,10 +205,7 @@ TEST_F(TraceTest, MissingFolderIsPathNotFoundAndDropsTheTrace) {
 }
 
 TEST_F(TraceTest, DeniedFolderIsAccessDenied) {
-  std::filesystem::permissions(folder_.Path(), std::filesystem::perms::owner_read |
-                                                   std::filesystem::perms::owner_exec |
-                                                   std::filesystem::perms::others_read |
-                                                   std::filesystem::perms::others_exec);
+  folder_.MakeReadOnly();
   EXPECT_EXIT(
       {
         trace_log_test::BecomeUnprivileged();
