@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev fonts-liberation2
   libgtest-dev libgmock-dev googletest libbenchmark-dev nlohmann-json3-dev
   clang clang-format libclang-rt-14-dev
   gammu gsm-utils

@@ -48,6 +48,7 @@ TComSelectForm::TComSelectForm(QWidget* parent)
   Bevel1->setObjectName("Bevel1");
   Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
   Bevel1->setGeometry(8, 8, 201, 42);
+  Bevel1->setAccessibleName("Bevel1");
   Label1 = new QLabel("The configured serial port is not valid.", this);
   Label1->setObjectName("Label1");
   Label1->move(18, 14);
@@ -68,6 +69,8 @@ TComSelectForm::TComSelectForm(QWidget* parent)
   PortsComboBox->setObjectName("PortsComboBox");
   PortsComboBox->setEditable(false);
   PortsComboBox->setGeometry(8, 64, 201, 21);
+  // A screen reader announces the list by its name; its value is the port.
+  PortsComboBox->setAccessibleName("PortsComboBox");
   connect(OkBtn, &QPushButton::clicked, this, [this] { done(mrOk); });
   connect(AbortBtn, &QPushButton::clicked, this, [this] { done(mrAbort); });
   OkBtn->setFocus();

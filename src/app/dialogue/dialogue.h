@@ -1,0 +1,75 @@
+// The AT dialogue with the Kestrix: the first command, the line engine that
+// assembles, echoes and classifies reply lines, and the exchanges that the
+// lines, the timer and the buttons drive. There is no request/reply matching
+// and no time-out: every "OK" advances whatever exchange is pending.
+// Everything runs on the user-interface thread.
+#pragma once
+
+#include <string>
+
+#include "app/dialogue/dialogue_state.h"
+#include "app/dialogue/dialogue_view.h"
+#include "platform/win_types.h"
+
+class TSerCustomComPort;
+
+class Dialogue {
+ public:
+  Dialogue(TSerCustomComPort& port, DialogueView& view);
+
+  DialogueState State;
+
+  // Start-up and the line engine.
+  void FormCreate();
+  void TriggerAvail(WORD count);
+
+  // The status poll.
+  void Timer1Timer();
+
+  // The phonebook exchange.
+  void LoadPHONEClick();
+  void SavePhoneClick();
+  void ButtonDeletePhoneClick();
+  void ViewTree();
+
+  // The SMS store exchange.
+  void ButtonLoadSMSClick();
+  void ButtonSaveSMSClick();
+  void ButtonDeleteSMSClick();
+
+ private:
+  void CompleteLine();
+  void ClassifyLine(const std::string& line);
+  void OkLine();
+
+  // Reply handlers, one per kind of line.
+  void RegistrationReply();
+  void SignalReply();
+  void OperatorReply();
+  void CreditMaximumReply();
+  void CreditUsedReply();
+  void CentreReply();
+  void PhonebookEntryReply();
+  void SmsListedReply();
+  void SmsTextLine(const std::string& line);
+  void SmsStoredReply();
+  void SmsTextSend();
+
+  // The steps of the exchanges that "OK" lines advance.
+  void EraseStep();
+  void WriteStep();
+  void DeleteStep();
+
+  void CutThrough(char separator);
+  std::string TextBefore(char separator) const;
+  // Writes the command and its line end.
+  void Send(const std::string& command);
+  // The port number as the port has it now; 0 when none is chosen.
+  WORD PortNumber() const;
+  void ClearPhoneFields();
+  void ClearSmsFields();
+  void ListPhonebook();
+
+  TSerCustomComPort& port_;
+  DialogueView& view_;
+};

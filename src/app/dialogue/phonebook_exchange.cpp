@@ -1,0 +1,159 @@
+// The phonebook exchange: the device keeps its numbers as SIM phonebook
+// entries named by fixed tags. Load lists them into the fields and the tree,
+// Save erases the tagged entries the last listing found and writes the nine
+// numbers afresh, Delete erases the entry selected in the tree.
+#include <algorithm>
+#include <array>
+#include <optional>
+
+#include "app/dialogue/blocking_wait.h"
+#include "app/dialogue/dialogue.h"
+#include "app/dialogue/reply_text.h"
+
+namespace {
+
+struct TagSlot {
+  const char* Tag;
+  Field ShownIn;
+};
+
+// Slot k of SimIndex; the first nine are written back in this order.
+constexpr std::array<TagSlot, kTagCount> kTags{{
+    {"MASTER1", Field::MASTER1},
+    {"MASTER2", Field::MASTER2},
+    {"MASTER3", Field::MASTER3},
+    {"MASTER4", Field::MASTER4},
+    {"MASTER5", Field::MASTER5},
+    {"MASTER6", Field::MASTER6},
+    {"MASTER7", Field::MASTER7},
+    {"MASTER8", Field::MASTER8},
+    {"SERVICE", Field::SERVICE},
+    {"SMSCentrum", Field::SMSCentrum},
+}};
+constexpr int32_t kWrittenTags = 9;
+// Entries under this tag belong to the device itself: never shown or touched.
+constexpr char kReservedTag[] = "IO";
+constexpr DWORD kEraseWait = 200;
+
+std::optional<int> SlotOf(const std::string& tag) {
+  for (int k = 0; k < kTagCount; ++k) {
+    if (tag == kTags[k].Tag) return k;
+  }
+  return std::nullopt;
+}
+
+// The lowest slot with a known location.
+std::optional<int> FirstKnownSlot(const std::array<int32_t, kTagCount>& simIndex) {
+  for (int k = 0; k < kTagCount; ++k) {
+    if (simIndex[k] > 0) return k;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void Dialogue::ClearPhoneFields() {
+  for (int k = 0; k < kWrittenTags; ++k) view_.SetFieldText(kTags[k].ShownIn, "");
+}
+
+void Dialogue::ListPhonebook() {
+  Send("AT+CPBR=1,100");
+}
+
+void Dialogue::LoadPHONEClick() {
+  if (PortNumber() == 0) return;
+  // Cancels a Save PBook chain even when nothing is sent below.
+  State.PhoneWritePending = false;
+  State.PhoneErasePending = false;
+  if (!State.DeviceReady) return;
+  State.SimIndex.fill(0);
+  ClearPhoneFields();
+  ListPhonebook();
+  view_.ClearTree();
+  State.CentreAsked = false;
+  State.DeviceReady = false;
+}
+
+void Dialogue::PhonebookEntryReply() {
+  CutThrough(':');
+  const std::string location = Trimmed(TextBefore(','));
+  CutThrough('"');
+  const std::string number = TextBefore('"');
+  CutThrough(',');
+  CutThrough('"');
+  const std::string tag = TextBefore('"');
+  if (tag != kReservedTag) view_.AddTreeNode(location + ":" + tag + "[" + number + "]");
+  if (std::optional<int> slot = SlotOf(tag)) {
+    State.SimIndex[*slot] = ToInteger(location);
+    view_.SetFieldText(kTags[*slot].ShownIn, number);
+  }
+}
+
+void Dialogue::CentreReply() {
+  CutThrough('"');
+  view_.SetFieldText(Field::SMSCentrum, TextBefore('"'));
+}
+
+void Dialogue::SavePhoneClick() {
+  if (!State.DeviceReady || PortNumber() == 0) return;
+  State.PhoneErasePending = true;
+  State.PhoneWritePending = true;
+  State.StepIndex = 0;
+  if (std::optional<int> slot = FirstKnownSlot(State.SimIndex)) {
+    Send("AT+CPBW=" + DecimalText(State.SimIndex[*slot]));
+    State.DeviceReady = false;
+    State.SimIndex[*slot] = 0;
+  } else {
+    State.PhoneErasePending = false;
+    Send("AT");
+  }
+}
+
+void Dialogue::EraseStep() {
+  if (std::optional<int> slot = FirstKnownSlot(State.SimIndex)) {
+    if (PortNumber() != 0) Send("AT+CPBW=" + DecimalText(State.SimIndex[*slot]));
+    State.DeviceReady = false;
+    State.SimIndex[*slot] = 0;
+  } else {
+    State.PhoneErasePending = false;
+    // Only draws the "OK" that starts the writing.
+    if (PortNumber() != 0) Send("AT");
+  }
+}
+
+void Dialogue::WriteStep() {
+  State.DeviceReady = false;
+  ++State.StepIndex;
+  if (State.StepIndex >= 1 && State.StepIndex <= kWrittenTags) {
+    const TagSlot& slot = kTags[State.StepIndex - 1];
+    const std::string number = view_.FieldText(slot.ShownIn);
+    Send(number.empty() ? std::string("AT")
+                        : "AT+CPBW=," + number + ",145,\"" + std::string(slot.Tag) + "\"");
+    return;
+  }
+  State.PhoneWritePending = false;
+  State.SimIndex.fill(0);
+  if (PortNumber() != 0) ListPhonebook();
+  view_.ClearTree();
+  State.DeviceReady = false;
+}
+
+void Dialogue::ButtonDeletePhoneClick() {
+  const std::optional<std::string> node = view_.SelectedNodeText();
+  if (!node || PortNumber() == 0) return;
+  Send("AT+CPBW=" + Trimmed(::TextBefore(*node, ':')));
+  BlockingWait(kEraseWait);
+  State.SimIndex.fill(0);
+  ClearPhoneFields();
+  // Listed at once: the erase's reply is not waited for.
+  ListPhonebook();
+  view_.ClearTree();
+  State.DeviceReady = false;
+}
+
+void Dialogue::ViewTree() {
+  for (int page = 0; page < view_.PageCount(); ++page) {
+    const std::optional<std::string> node = view_.SelectedNodeText();
+    if (node && *node == view_.PageName(page)) view_.SetActivePage(page);
+  }
+}

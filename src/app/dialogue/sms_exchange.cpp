@@ -1,0 +1,124 @@
+// The SMS store exchange: the device keeps six messages at the SIM storage
+// indexes 1 to 6. Load lists them into the fields and the memo, Delete
+// deletes the six, Save deletes them and stores the fields' messages one by
+// one, following the index the device reports for each.
+#include "app/dialogue/blocking_wait.h"
+#include "app/dialogue/dialogue.h"
+#include "app/dialogue/reply_text.h"
+#include "serial/ui/com_port.h"
+
+namespace {
+
+constexpr int32_t kFirstSlot = 1;
+constexpr int32_t kLastSlot = 6;
+constexpr DWORD kStoreWait = 200;
+constexpr DWORD kSettleWait = 100;
+constexpr char kCtrlZ = 26;
+
+bool IsSlot(int32_t index) {
+  return index >= kFirstSlot && index <= kLastSlot;
+}
+
+Field PhoneField(int32_t slot) {
+  return static_cast<Field>(static_cast<int>(Field::SMSPhone1) + slot - kFirstSlot);
+}
+
+Field TextField(int32_t slot) {
+  return static_cast<Field>(static_cast<int>(Field::SMSText1) + slot - kFirstSlot);
+}
+
+}  // namespace
+
+void Dialogue::ClearSmsFields() {
+  for (int32_t slot = kFirstSlot; slot <= kLastSlot; ++slot)
+    view_.SetFieldText(PhoneField(slot), "");
+  for (int32_t slot = kFirstSlot; slot <= kLastSlot; ++slot)
+    view_.SetFieldText(TextField(slot), "");
+}
+
+void Dialogue::ButtonLoadSMSClick() {
+  if (!State.DeviceReady || PortNumber() == 0) return;
+  view_.ClearSmsMemo();
+  // Stops a deletion at its next "OK"; a writing goes on with its next report.
+  State.SmsDeletePending = false;
+  State.SmsWriteAfterDelete = false;
+  ClearSmsFields();
+  Send("AT+CMGL=ALL");
+  State.DeviceReady = false;
+}
+
+void Dialogue::SmsListedReply() {
+  CutThrough(':');
+  view_.AppendSmsMemo(State.ReplyLine);
+  State.StepIndex = ToInteger(Trimmed(TextBefore(',')));
+  CutThrough('"');
+  CutThrough(',');
+  CutThrough('"');
+  if (IsSlot(State.StepIndex)) view_.SetFieldText(PhoneField(State.StepIndex), TextBefore('"'));
+  State.SmsTextPending = true;
+}
+
+void Dialogue::SmsTextLine(const std::string& line) {
+  State.SmsTextPending = false;
+  view_.AppendSmsMemo("\"" + line + "\"\r");
+  if (IsSlot(State.StepIndex)) view_.SetFieldText(TextField(State.StepIndex), line);
+}
+
+void Dialogue::ButtonDeleteSMSClick() {
+  if (!State.DeviceReady || PortNumber() == 0) return;
+  view_.ClearSmsMemo();
+  State.SmsDeletePending = true;
+  State.SmsWriteAfterDelete = false;
+  ClearSmsFields();
+  State.StepIndex = kFirstSlot;
+  Send("AT+CMGD=1");
+  State.DeviceReady = false;
+}
+
+void Dialogue::ButtonSaveSMSClick() {
+  if (!State.DeviceReady || PortNumber() == 0) return;
+  // The fields hold what is to be written, so they stay.
+  view_.ClearSmsMemo();
+  State.SmsDeletePending = true;
+  State.SmsWriteAfterDelete = true;
+  State.StepIndex = kFirstSlot;
+  Send("AT+CMGD=1");
+}
+
+void Dialogue::DeleteStep() {
+  ++State.StepIndex;
+  if (State.StepIndex <= kLastSlot) {
+    if (PortNumber() != 0) Send("AT+CMGD=" + DecimalText(State.StepIndex));
+    State.DeviceReady = false;
+    return;
+  }
+  State.SmsDeletePending = false;
+  State.StepIndex = kFirstSlot;
+  BlockingWait(kSettleWait);
+  if (State.SmsWriteAfterDelete) Send("AT+CMGW=" + view_.FieldText(PhoneField(kFirstSlot)));
+}
+
+void Dialogue::SmsTextSend() {
+  if (!IsSlot(State.StepIndex)) return;
+  port_.WriteText(view_.FieldText(TextField(State.StepIndex)) + kCtrlZ);
+}
+
+void Dialogue::SmsStoredReply() {
+  CutThrough(':');
+  // Wraps like the device's own 32-bit arithmetic rather than overflowing.
+  State.StepIndex =
+      static_cast<int32_t>(static_cast<uint32_t>(ToInteger(Trimmed(State.ReplyLine))) + 1u);
+  if (State.StepIndex <= kLastSlot) {
+    BlockingWait(kStoreWait);
+    if (State.StepIndex > kFirstSlot) {
+      Send("AT+CMGW=" + view_.FieldText(PhoneField(State.StepIndex)));
+    }
+    return;
+  }
+  State.StepIndex = 0;
+  State.SmsWriteAfterDelete = false;
+  ClearSmsFields();
+  BlockingWait(kSettleWait);
+  if (PortNumber() != 0) Send("AT+CMGL=ALL");
+  State.DeviceReady = false;
+}
