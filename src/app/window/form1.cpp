@@ -37,7 +37,6 @@ TForm1::TForm1() {
   setObjectName("Form1");
   CreateWindowControls();
   CreateComponents();
-  SetTabOrder();
   dialogue_ = std::make_unique<Dialogue>(*SerComPort1, *this);
   ConnectHandlers();
   Timer1->start();
@@ -167,11 +166,15 @@ void TForm1::SetFieldText(Field field, const std::string& text) {
 }
 
 void TForm1::AppendMonitorLine(const std::string& line) {
-  // The memo keeps a first empty line only as an empty document, to which
-  // appending adds no line break: give the next line its own.
-  const bool onlyAnEmptyLine = monitorHasLines_ && Monitor->document()->isEmpty();
-  Monitor->appendPlainText(onlyAnEmptyLine ? "\n" + Latin1(line) : Latin1(line));
-  monitorHasLines_ = true;
+  // Each line goes in with its line break, so the caret line stays empty at
+  // the end; appending costs the same however long the memo has grown.
+  QScrollBar* bar = Monitor->verticalScrollBar();
+  const bool followingTheEnd = bar->value() >= bar->maximum();
+  QTextCursor end(Monitor->document());
+  end.movePosition(QTextCursor::End);
+  end.insertText(Latin1(line));
+  end.insertBlock();
+  if (followingTheEnd) bar->setValue(bar->maximum());
 }
 
 void TForm1::SetLedVisible(bool visible) {

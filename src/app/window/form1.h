@@ -119,12 +119,10 @@ class TForm1 : public QMainWindow, public DialogueView {
   void CreateSmsPage();
   void CreateMonitorPage();
   void CreateComponents();
-  void SetTabOrder();
   void ConnectHandlers();
   QLineEdit* FieldEdit(Field field) const;
 
   // Owner of the non-visual components; goes first when the window does.
   std::unique_ptr<TComponent> components_;
   std::unique_ptr<Dialogue> dialogue_;
-  bool monitorHasLines_ = false;
 };

@@ -1,5 +1,7 @@
 // The window's controls with their names, places, captions, hints and
-// stacking order, and the components without a place on the screen.
+// stacking order, and the components without a place on the screen. Each
+// container's controls are made in their tab order, which Qt's focus chain
+// follows.
 #include <QFileDialog>
 #include <QFont>
 #include <QGroupBox>
@@ -287,17 +289,4 @@ void TForm1::CreateComponents() {
   Timer1 = new QTimer(this);
   Timer1->setObjectName("Timer1");
   Timer1->setInterval(1000);
-}
-
-void TForm1::SetTabOrder() {
-  // Within each page in the layout's order, then the window's own buttons;
-  // Qt skips the pages that are not shown.
-  const std::vector<QWidget*> chain{
-      PageControl1,    MASTER1,   MASTER2,           MASTER3,  MASTER4,       MASTER5,
-      LoadPHONE,       TreeView1, MASTER6,           MASTER7,  MASTER8,       SERVICE,
-      SMSCentrum,      SavePhone, ButtonDeletePhone, SMSs,     SMSPhone1,     SMSText1,
-      SMSPhone2,       SMSText2,  SMSPhone3,         SMStext3, SMSPhone4,     SMStext4,
-      SMSPhone5,       SMStext5,  SMSPhone6,         SMSText6, ButtonLoadSMS, ButtonSaveSMS,
-      ButtonDeleteSMS, Monitor,   SaveToPC,          LoadToPC};
-  for (size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
 }
