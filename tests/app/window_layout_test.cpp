@@ -173,7 +173,9 @@ TEST_F(WindowLayout, PlacesEveryControlWithItsCaptionHintAndSpokenName) {
     if (!control) continue;
     EXPECT_EQ(control->parentWidget()->objectName(), row.parent);
     EXPECT_EQ(control->geometry(), row.place);
-    if (row.caption) EXPECT_EQ(Caption(control), row.caption);
+    if (row.caption) {
+      EXPECT_EQ(Caption(control), row.caption);
+    }
     EXPECT_EQ(control->toolTip(), row.hint);
     QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(control);
     ASSERT_NE(spoken, nullptr);
