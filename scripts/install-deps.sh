@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev nlohmann-json3-dev
   clang clang-format libclang-rt-14-dev
   gammu gsm-utils
+  xvfb dbus-daemon at-spi2-core python3-pyatspi python3-xlib
 )
 
 missing=()

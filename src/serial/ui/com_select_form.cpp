@@ -69,8 +69,10 @@ TComSelectForm::TComSelectForm(QWidget* parent)
   PortsComboBox->setObjectName("PortsComboBox");
   PortsComboBox->setEditable(false);
   PortsComboBox->setGeometry(8, 64, 201, 21);
-  // A screen reader announces the list by its name; its value is the port.
+  // On Linux a screen reader announces a combo box by its value, the port,
+  // and by the label that names it.
   PortsComboBox->setAccessibleName("PortsComboBox");
+  Label2->setBuddy(PortsComboBox);
   connect(OkBtn, &QPushButton::clicked, this, [this] { done(mrOk); });
   connect(AbortBtn, &QPushButton::clicked, this, [this] { done(mrAbort); });
   OkBtn->setFocus();

@@ -1,0 +1,57 @@
+"""Start-up as a user meets it: choose the port, cancel the choice, or find
+the port held by another program."""
+
+import unittest
+
+from morvel_e2e import Session, find, press, wait_for
+
+
+class StartUp(unittest.TestCase):
+    def setUp(self):
+        self.session = None
+
+    def tearDown(self):
+        if self.session is not None:
+            self.session.shutdown()
+
+    def test_chosen_port_gets_echo_off_first_and_shows_the_device_lines(self):
+        s = self.session = Session(com=3).start_morvel()
+        s.choose_port()
+        s.main_window()
+        wait_for("ATE at the simulator", lambda: s.commands()[:1] == ["ATE\\r\\n"])
+        # The ninth tick asks for the registration; its reply and the chain's
+        # come back without echoes.
+        wait_for("the operator on the monitor",
+                 lambda: any(line.startswith("+COPS: ") for line in s.monitor_lines()))
+        lines = s.monitor_lines()
+        self.assertIn("+CREG: 0,1", lines)
+        self.assertIn("OK", lines)
+        # Only the first command comes back, echoed before it took effect.
+        self.assertEqual(lines[0], "ATE")
+        self.assertFalse([line for line in lines[1:] if line.startswith("AT")], lines)
+        self.assertEqual(s.commands()[:3], ["ATE\\r\\n", "AT+CREG?\\r\\n", "AT+COPS?\\r\\n"])
+        self.assertEqual(s.close(), 0)
+
+    def test_cancelled_choice_ends_the_program_without_its_window(self):
+        s = self.session = Session(com=3).start_morvel()
+        s.choose_port(button="Cancel")
+        report = s.window("alert", "Morvel")
+        self.assertIsNone(find(s.app(), "frame", "Morvel"))
+        press(wait_for("OK", lambda: find(report, "push button", "OK")))
+        self.assertEqual(s.exit_code(), 0)
+        self.assertEqual(s.commands(), [])
+
+    def test_port_held_by_another_program_is_reported_and_ends_the_program(self):
+        s = self.session = Session(com=3, hold_port=True).start_morvel()
+        s.choose_port()
+        report = s.window("alert", "Morvel")
+        texts = [find(report, "label", None)]
+        self.assertTrue(any("already open" in (t.name or "") for t in texts if t), report)
+        self.assertIsNone(find(s.app(), "frame", "Morvel"))
+        press(wait_for("OK", lambda: find(report, "push button", "OK")))
+        self.assertEqual(s.exit_code(), 0)
+        self.assertEqual(s.commands(), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
