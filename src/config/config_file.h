@@ -18,7 +18,13 @@ namespace config {
 // existing file keeps its permissions and owner. Refused with "File access
 // denied": a folder, an existing file this user may not write (for root,
 // one that grants nobody write access, or an immutable one), or a folder
-// this user may not create files in.
+// this user may not create files in. Someone else's file, or one with hard
+// links, is written over in place instead, so that it stays theirs and
+// keeps its other names.
+//
+// The window's save: gather the texts, texts[LineOf(field)] being the text
+// of the control FieldName(field), and call this with the dialog's name;
+// the error goes to the standard exception report.
 void SaveConfigFile(const std::string& path, const ConfigTexts& texts);
 
 // Called once per field, in file order, as each line is read.
@@ -35,6 +41,11 @@ using FieldSetter = std::function<void(ConfigField field, const std::string& tex
 // length is read without being held, and what reaches the field is reduced
 // to what its filter looks at, so that FilterFor(field, text) equals the
 // filter of the whole line.
+//
+// The window's load: set the text of the control FieldName(field) in
+// `setField` and let its change handler filter it, as for any other text.
+// Only a plain file is read; a folder, a device or a pipe is refused with
+// "File access denied".
 void LoadConfigFile(const std::string& path, const FieldSetter& setField);
 
 }  // namespace config

@@ -120,8 +120,9 @@ void SyncFolderOf(const std::string& target) {
   if (dir) ::fsync(dir.Get());
 }
 
-// Someone else's file in a folder this user may write: a replacement would
-// change hands, so it is written over in place, as an editor would.
+// Someone else's file in a folder this user may write (a replacement would
+// change hands), or a file with hard links: written over in place, as an
+// editor would, at the risk a temporary file avoids.
 void WriteInPlace(const std::string& target, const std::string& bytes) {
   FileDescriptor file(::open(target.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC));
   if (!file) RaiseFileError(errno, target);
@@ -139,7 +140,10 @@ void SaveConfigFile(const std::string& path, const ConfigTexts& texts) {
   if (exists) CheckReplaceable(target, old);
 
   TempFile temp(target);
-  if (exists && !temp.TakeOwnerAndMode(old, target)) return WriteInPlace(target, bytes);
+  // A file with other names keeps them only when written over in place.
+  if (exists && (old.st_nlink > 1 || !temp.TakeOwnerAndMode(old, target))) {
+    return WriteInPlace(target, bytes);
+  }
   WriteWhole(temp.File(), bytes, target);
   temp.RenameTo(target);
   SyncFolderOf(target);

@@ -55,7 +55,6 @@ TEST(ConfigFileLoad, FileBytesToFields) {
   for (std::size_t line = 0; line < kConfigFieldCount; ++line) {
     full.push_back("+4" + std::to_string(line));
   }
-  std::vector<std::string> tenEmpty(10, "");
   struct Case {
     std::string name;
     std::string bytes;
@@ -63,6 +62,12 @@ TEST(ConfigFileLoad, FileBytesToFields) {
     // The first fields; all after them are cleared.
     std::vector<std::string> fields;
   };
+  // Line 11 is the first text line.
+  auto afterTenEmpty = [](std::vector<std::string> fields) {
+    fields.insert(fields.begin(), 10, "");
+    return fields;
+  };
+  std::string tenEmpty = Lines(std::vector<std::string>(10, ""));
   std::vector<Case> cases = {
       {"empty file", "", false, {}},
       {"Ctrl-Z first", "\x1a+421\r\n", false, {}},
@@ -71,47 +76,23 @@ TEST(ConfigFileLoad, FileBytesToFields) {
       {"bare LF", "+11\n+22\n", true, {"+11", "+22"}},
       {"last line without end", "+11\r\n+22", true, {"+11", "+22"}},
       {"a CR without LF is dropped", "+4\r21\r\n+5\r\r\n", true, {"+421", "+5"}},
-      {"Ctrl-Z ends the file",
-       "+11\r\n+2\x1a"
-       "2\r\n+33\r\n",
-       true,
-       {"+11", "+2"}},
+      {"Ctrl-Z ends the file", "+11\r\n+2\0322\r\n+33\r\n", true, {"+11", "+2"}},
       {"lines after the 21st", Lines(full) + "+99\r\n", true, full},
       {"blanks inside a number", "0903 123 456\r\n", true, {"0903"}},
+      {"blanks around a number", "  +421  \r\n", true, {"+421"}},
+      {"blanks around a text", tenEmpty + "  hi  ", true, afterTenEmpty({"  hi  "})},
       {"one-character number", "5\r\n", true, {"+"}},
-      {"8-bit first character",
-       "\xe9"
-       "12\r\n",
-       true,
-       {"\xe9"
-        "12"}},
-      {"60-character text", Lines(tenEmpty) + std::string(60, 'x'), true,
-       [&] {
-         std::vector<std::string> f = tenEmpty;
-         f.push_back(std::string(40, 'x'));
-         return f;
-       }()},
-      {"surrounding blanks",
-       Lines({"  +421  "}) + Lines(std::vector<std::string>(9, "")) + "  hi  ", true,
-       [] {
-         std::vector<std::string> f(11, "");
-         f[0] = "+421";
-         f[10] = "  hi  ";
-         return f;
-       }()},
+      {"8-bit first character", "\35112\r\n", true, {"\35112"}},  // octal 351, then 12
+      {"60-character text", tenEmpty + std::string(60, 'x'), true,
+       afterTenEmpty({std::string(40, 'x')})},
       {"long leading blanks", std::string(kMiB, ' ') + "+421\r\n+22", true, {"+421", "+22"}},
       {"a far plus resets", "x" + std::string(kMiB, '1') + "+\r\n+22", true, {"+", "+22"}},
       {"long tail after a number",
        "+421" + std::string(kMiB, 'a') + "\n+22",
        true,
        {"+421", "+22"}},
-      {"long text line", Lines(tenEmpty) + std::string(kMiB, 'y') + "\r\n+55", true,
-       [&] {
-         std::vector<std::string> f = tenEmpty;
-         f.push_back(std::string(40, 'y'));
-         f.push_back("+55");
-         return f;
-       }()},
+      {"long text line", tenEmpty + std::string(kMiB, 'y') + "\r\n+55", true,
+       afterTenEmpty({std::string(40, 'y'), "+55"})},
   };
   morvel::test::TempFolder folder;
   std::string file = folder.File("kestrix.mvf");
