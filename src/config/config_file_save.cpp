@@ -35,14 +35,13 @@ std::string ResolveLink(const std::string& path) {
 
 // Refuses a target that writing over in place would not be allowed to
 // touch. Root may write anything, so for root a file that grants nobody
-// write access counts as read-only; an immutable or append-only file refuses
-// the opening with EPERM. Only plain files are replaced: a rename over a
-// device or a pipe would swap the node for a file.
+// write access counts as read-only; an immutable file refuses with EPERM,
+// root or not. Only plain files are replaced: a rename over a device or a
+// pipe would swap the node for a file.
 void CheckReplaceable(const std::string& target, const struct stat& info) {
   if (S_ISDIR(info.st_mode)) RaiseFileError(EISDIR, target);
   if (!S_ISREG(info.st_mode) || (info.st_mode & 0222) == 0) RaiseFileError(EACCES, target);
-  FileDescriptor probe(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!probe) RaiseFileError(errno, target);
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) RaiseFileError(errno, target);
 }
 
 void WriteAll(int fd, const std::string& bytes, const std::string& path) {
