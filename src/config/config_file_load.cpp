@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 #include <vector>
 
 #include "config/config_file.h"
@@ -15,7 +16,7 @@ namespace {
 
 constexpr char kEndOfFile = 26;  // Ctrl-Z ends a text file where it stands
 
-// The file's bytes one at a time, read in blocks.
+// The file's bytes, read in blocks.
 class ByteReader {
  public:
   ByteReader(int fd, const std::string& path) : fd_(fd), path_(path), buffer_(1 << 16) {}
@@ -25,7 +26,9 @@ class ByteReader {
     if (next_ == size_ && !ended_) Fill();
     return next_ == size_ || buffer_[next_] == kEndOfFile;
   }
-  char Next() { return buffer_[next_++]; }
+  // The bytes read but not yet taken; not empty unless AtEnd.
+  std::string_view Unread() const { return {buffer_.data() + next_, size_ - next_}; }
+  void Take(std::size_t count) { next_ += count; }
 
  private:
   void Fill() {
@@ -47,13 +50,21 @@ class ByteReader {
   bool ended_ = false;
 };
 
-// The next line, up to its LF, without any CR; empty once the file ended.
+// The next line, up to its LF; empty once the file ended. A Ctrl-Z is left
+// unread, so that every later line is empty too.
 std::string ReadLine(ByteReader& reader, FieldKind kind) {
   KeptLine line(kind);
   while (!reader.AtEnd()) {
-    char byte = reader.Next();
-    if (byte == '\n') break;
-    if (byte != '\r') line.Add(byte);
+    std::string_view bytes = reader.Unread();
+    std::size_t end = 0;
+    while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != kEndOfFile) ++end;
+    line.Add(bytes.substr(0, end));
+    if (end == bytes.size()) {
+      reader.Take(end);
+    } else {
+      reader.Take(bytes[end] == '\n' ? end + 1 : end);
+      break;
+    }
   }
   return line.Text();
 }

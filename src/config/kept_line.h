@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "config/config_fields.h"
 
@@ -13,11 +14,16 @@ class KeptLine {
  public:
   explicit KeptLine(FieldKind kind) : kind_(kind) {}
 
-  void Add(char byte);
+  // More of the line; its CRs are not part of it and are dropped.
+  void Add(std::string_view bytes);
   // A text whose filter equals the filter of every byte added.
   std::string Text() const;
 
  private:
+  void AddByte(char byte);
+  // Nothing more but a resetting "+" can change the filtered line.
+  bool Complete() const;
+
   FieldKind kind_;
   std::string kept_;
   // Number lines: a "+" after the first non-blank byte, when that byte is
