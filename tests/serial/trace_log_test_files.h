@@ -1,63 +1,15 @@
-// A private folder per test for the trace and log files, removed afterwards,
-// and the helpers the recorder tests share.
+// The recorder tests' files: a private folder per test, removed afterwards,
+// and the file helpers the tests share.
 #pragma once
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
+#include "support/temp_folder.h"
 
 namespace trace_log_test {
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "morvel-tl-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& Path() const { return path_; }
-  // Readable and searchable, but nobody without privileges may create in it.
-  void MakeReadOnly() const {
-    namespace fs = std::filesystem;
-    fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
-                               fs::perms::others_exec);
-  }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline bool Exists(const std::string& file) {
-  return std::filesystem::exists(file);
-}
-
-inline std::string ReadAll(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteAll(const std::string& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
-
-// In a forked child: gives up root, so that folder permissions apply to the
-// test even when the suite runs as root.
-inline void BecomeUnprivileged() {
-  constexpr uid_t kNobody = 65534;
-  if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) std::_Exit(98);
-}
+using morvel::test::BecomeUnprivileged;
+using morvel::test::Exists;
+using morvel::test::ReadAll;
+using morvel::test::TempFolder;
+using morvel::test::WriteAll;
 
 }  // namespace trace_log_test

@@ -1,0 +1,51 @@
+// The configuration file (.mvf): the 21 fields of ConfigField, one line
+// each in that order, every line ending in CR LF, texts byte for byte.
+// Failures raise EFileError with the runtime's file message; the window's
+// standard exception report adds the full stop.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "config/config_fields.h"
+#include "config/file_error.h"
+
+namespace config {
+
+// Writes `texts` to `path` as 21 lines. The file is written beside the
+// target under a temporary name and renamed into place only once it is
+// whole and on disk, so a failed save leaves the old file as it was; an
+// existing file keeps its permissions and owner. Refused with "File access
+// denied": a folder, an existing file this user may not write (for root,
+// one that grants nobody write access, or an immutable one), or a folder
+// this user may not create files in. Someone else's file, or one with hard
+// links, is written over in place instead, so that it stays theirs and
+// keeps its other names.
+//
+// The window's save: gather the texts, texts[LineOf(field)] being the text
+// of the control FieldName(field), and call this with the dialog's name;
+// the error goes to the standard exception report.
+void SaveConfigFile(const std::string& path, const ConfigTexts& texts);
+
+// Called once per field, in file order, as each line is read.
+using FieldSetter = std::function<void(ConfigField field, const std::string& text)>;
+
+// Reads `path` and hands each of the 21 lines to `setField` as soon as it is
+// read, so that on a failure the fields already set keep their new values.
+// The window sets the field's text there and its change handler filters it.
+//
+// A line ends at LF; every CR is dropped; byte 26 ends the file; lines past
+// the end are empty, so a short file clears the remaining fields; lines after
+// the 21st are not read. An empty file, or one whose first byte is 26, calls
+// nothing. The text handed over need not be the line's bytes: a line of any
+// length is read without being held, and what reaches the field is reduced
+// to what its filter looks at, so that FilterFor(field, text) equals the
+// filter of the whole line.
+//
+// The window's load: set the text of the control FieldName(field) in
+// `setField` and let its change handler filter it, as for any other text.
+// Only a plain file is read; a folder, a device or a pipe is refused with
+// "File access denied".
+void LoadConfigFile(const std::string& path, const FieldSetter& setField);
+
+}  // namespace config

@@ -1,0 +1,290 @@
+// Saving a configuration file: its exact bytes, a round trip, what a
+// replaced file keeps, and the message of every refusal, also for a user
+// without root and for a disk that fills up halfway.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "config/config_file.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using config::ConfigField;
+using config::ConfigTexts;
+using morvel::test::ReadAll;
+using morvel::test::TempFolder;
+using morvel::test::WriteAll;
+
+namespace fs = std::filesystem;
+
+// Every field holding something, at the longest a field can hold.
+ConfigTexts SampleTexts() {
+  ConfigTexts texts;
+  for (std::size_t line = 0; line < config::kConfigFieldCount; ++line) {
+    bool text = config::KindOf(config::FieldAt(line)) == config::FieldKind::Text;
+    texts[line] =
+        text ? " Credit? [" + std::to_string(line) + "] (x<y>%)" : "+4219" + std::to_string(line);
+  }
+  texts[0] = "+123456789012";
+  texts[1] = "a123";
+  texts[2] = "+";
+  texts[3] = "";
+  texts[config::LineOf(ConfigField::SMSText1)] = std::string(40, 'W');
+  return texts;
+}
+
+std::string FileBytes(const ConfigTexts& texts) {
+  std::string bytes;
+  for (const std::string& text : texts) bytes += text + "\r\n";
+  return bytes;
+}
+
+std::set<std::string> Names(const TempFolder& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder.Path())) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+// The message `operation` fails with; empty when it succeeds.
+std::string Refusal(const std::function<void()>& operation) {
+  try {
+    operation();
+  } catch (const config::EFileError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+// Runs `operation` in a child, as nobody when `unprivileged`, after `prepare`;
+// it must fail with `message`, or succeed when `message` is empty.
+void ExpectInChild(bool unprivileged, const std::function<void()>& prepare,
+                   const std::function<void()>& operation, const std::string& message) {
+  EXPECT_EXIT(
+      {
+        if (unprivileged) morvel::test::BecomeUnprivileged();
+        prepare();
+        std::string told = Refusal(operation);
+        std::fprintf(stderr, "[%s]", told.c_str());
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "\\[" + message + "\\]");
+}
+
+TEST(ConfigFileSave, AllEmptyIs21LineEnds) {
+  TempFolder folder;
+  config::SaveConfigFile(folder.File("empty.mvf"), ConfigTexts{});
+  std::string bytes = ReadAll(folder.File("empty.mvf"));
+  EXPECT_EQ(bytes.size(), 42u);
+  EXPECT_EQ(bytes, FileBytes(ConfigTexts{}));
+}
+
+TEST(ConfigFileSave, RoundTripRestoresEveryFieldAsWritten) {
+  TempFolder folder;
+  std::string file = folder.File("kestrix.mvf");
+  WriteAll(file, "an older, longer configuration\r\n" + std::string(1000, '-'));
+  ConfigTexts texts = SampleTexts();
+  config::SaveConfigFile(file, texts);
+  EXPECT_EQ(ReadAll(file), FileBytes(texts));
+
+  ConfigTexts loaded;
+  config::LoadConfigFile(file, [&](ConfigField field, const std::string& text) {
+    loaded[config::LineOf(field)] = text;
+  });
+  EXPECT_EQ(loaded, texts);
+}
+
+TEST(ConfigFileSave, ReplacingKeepsModeOwnerAndLinksAndLeavesNoTemporaryFile) {
+  TempFolder folder;
+  std::string file = folder.File("kestrix.mvf");
+  WriteAll(file, "old\r\n");
+  ASSERT_EQ(chmod(file.c_str(), 0640), 0);
+  // Another owner when root can give the file away.
+  uid_t owner = geteuid() == 0 ? morvel::test::kNobody : geteuid();
+  gid_t group = geteuid() == 0 ? morvel::test::kNobody : getegid();
+  ASSERT_EQ(chown(file.c_str(), owner, group), 0);
+  fs::create_symlink(file, folder.File("link.mvf"));
+
+  config::SaveConfigFile(folder.File("link.mvf"), SampleTexts());
+  EXPECT_EQ(ReadAll(file), FileBytes(SampleTexts()));
+  EXPECT_TRUE(fs::is_symlink(folder.File("link.mvf")));
+  struct stat info {};
+  ASSERT_EQ(stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(info.st_uid, owner);
+  EXPECT_EQ(info.st_gid, group);
+  EXPECT_EQ(Names(folder), (std::set<std::string>{"kestrix.mvf", "link.mvf"}));
+
+  // With other names the file is written over in place: they see the change.
+  std::string otherFolder = folder.File("other");
+  fs::create_directory(otherFolder);
+  fs::create_hard_link(file, otherFolder + "/hard.mvf");
+  config::SaveConfigFile(file, ConfigTexts{"+421"});
+  EXPECT_EQ(ReadAll(otherFolder + "/hard.mvf"), FileBytes(ConfigTexts{"+421"}));
+}
+
+TEST(ConfigFileSave, RefusalsGiveTheirMessages) {
+  TempFolder folder;
+  std::string readOnly = folder.File("read-only.mvf");
+  WriteAll(readOnly, "kept\r\n");
+  ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);  // read-only even to root
+  fs::create_directory(folder.File("folder.mvf"));
+  auto save = [](const std::string& file) {
+    return Refusal([&] { config::SaveConfigFile(file, SampleTexts()); });
+  };
+  auto load = [](const std::string& file) {
+    return Refusal([&] { config::LoadConfigFile(file, [](ConfigField, const std::string&) {}); });
+  };
+  EXPECT_EQ(load(folder.File("missing.mvf")), "File not found");
+  EXPECT_EQ(load(folder.File("no-folder/kestrix.mvf")), "Invalid filename");
+  EXPECT_EQ(save(folder.File("no-folder/kestrix.mvf")), "Invalid filename");
+  EXPECT_EQ(load(readOnly + "/kestrix.mvf"), "Invalid filename");
+  EXPECT_EQ(load(folder.File("folder.mvf")), "File access denied");
+  EXPECT_EQ(save(folder.File("folder.mvf")), "File access denied");
+  EXPECT_EQ(save(readOnly), "File access denied");
+  // A pipe nobody writes to: neither blocks, neither is replaced by a file.
+  ASSERT_EQ(mkfifo(folder.File("pipe.mvf").c_str(), 0666), 0);
+  EXPECT_EQ(load(folder.File("pipe.mvf")), "File access denied");
+  EXPECT_EQ(save(folder.File("pipe.mvf")), "File access denied");
+  EXPECT_TRUE(fs::is_fifo(folder.File("pipe.mvf")));
+  EXPECT_EQ(ReadAll(readOnly), "kept\r\n");
+  EXPECT_EQ(Names(folder), (std::set<std::string>{"read-only.mvf", "folder.mvf", "pipe.mvf"}));
+
+  ExpectInChild(
+      false,
+      [] {
+        rlimit few{16, 16};
+        setrlimit(RLIMIT_NOFILE, &few);
+        while (open("/dev/null", O_RDONLY) >= 0) {
+        }
+      },
+      [&] { config::LoadConfigFile(readOnly, [](ConfigField, const std::string&) {}); },
+      "Too many open files");
+}
+
+// Root may write anything; an immutable file still refuses (EPERM).
+TEST(ConfigFileSave, ImmutableFileIsRefused) {
+  TempFolder folder;
+  std::string file = folder.File("kestrix.mvf");
+  WriteAll(file, "kept\r\n");
+  int fd = open(file.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  int flags = 0;
+  bool immutable = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                   (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+  if (!immutable) {
+    close(fd);
+    GTEST_SKIP() << "this file system or user cannot make a file immutable: " << strerror(errno);
+  }
+  std::string told = Refusal([&] { config::SaveConfigFile(file, SampleTexts()); });
+  flags &= ~FS_IMMUTABLE_FL;
+  ioctl(fd, FS_IOC_SETFLAGS, &flags);
+  close(fd);
+  EXPECT_EQ(told, "File access denied");
+  EXPECT_EQ(ReadAll(file), "kept\r\n");
+}
+
+TEST(ConfigFileSave, UserWithoutRootIsRefusedWhatItMayNotWrite) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to set up files of another user";
+  TempFolder folder;
+  fs::permissions(folder.Path(), fs::perms::all);
+  std::string readOnly = folder.File("read-only.mvf");
+  std::string secret = folder.File("secret.mvf");
+  std::string rootsFile = folder.File("roots.mvf");
+  std::string locked = folder.File("locked");
+  for (auto [file, mode] : {std::pair{readOnly, 0444}, {secret, 0600}, {rootsFile, 0666}}) {
+    WriteAll(file, "kept\r\n");
+    ASSERT_EQ(chmod(file.c_str(), mode), 0);
+  }
+  fs::create_directory(locked);
+  ASSERT_EQ(chmod(locked.c_str(), 0755), 0);
+  WriteAll(locked + "/open.mvf", "kept\r\n");
+  ASSERT_EQ(chmod((locked + "/open.mvf").c_str(), 0666), 0);
+  auto save = [](const std::string& file) {
+    return [file] { config::SaveConfigFile(file, SampleTexts()); };
+  };
+  auto nothing = [] {};
+
+  ExpectInChild(true, nothing, save(readOnly), "File access denied");
+  ExpectInChild(true, nothing, save(locked + "/open.mvf"), "File access denied");
+  ExpectInChild(true, nothing, save(locked + "/new.mvf"), "File access denied");
+  ExpectInChild(
+      true, nothing,
+      [&] { config::LoadConfigFile(secret, [](ConfigField, const std::string&) {}); },
+      "File access denied");
+  EXPECT_EQ(ReadAll(readOnly), "kept\r\n");
+  EXPECT_EQ(ReadAll(locked + "/open.mvf"), "kept\r\n");
+
+  // Root's file that anyone may write stays root's: written over in place.
+  ExpectInChild(true, nothing, save(rootsFile), "");
+  EXPECT_EQ(ReadAll(rootsFile), FileBytes(SampleTexts()));
+  struct stat info {};
+  ASSERT_EQ(stat(rootsFile.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(info.st_mode & 07777, 0666u);
+}
+
+// A 64 KiB file system in a mount namespace of this process, so that it goes
+// with the process even when a test dies.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const fs::path& where) : where_(where) {
+    mounted_ = unshare(CLONE_NEWNS) == 0 &&
+               mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               mount("morvel-test", where.c_str(), "tmpfs", 0, "size=64k") == 0;
+    error_ = errno;
+  }
+  ~SmallDisk() {
+    if (mounted_) umount2(where_.c_str(), MNT_DETACH);
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  int Error() const { return error_; }
+
+ private:
+  fs::path where_;
+  bool mounted_;
+  int error_;
+};
+
+TEST(ConfigFileSave, DiskFullHalfwayLeavesTheOldFile) {
+  TempFolder folder;
+  SmallDisk disk(folder.Path());
+  if (!disk.Mounted()) {
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root or CAP_SYS_ADMIN): "
+                 << strerror(disk.Error());
+  }
+  std::string file = folder.File("kestrix.mvf");
+  std::string old = FileBytes(SampleTexts());
+  WriteAll(file, old);
+  {
+    int filler = open(folder.File("filler").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(filler, 0);
+    std::string block(4096, 'f');
+    while (write(filler, block.data(), block.size()) > 0) {
+    }
+    EXPECT_EQ(errno, ENOSPC);
+    close(filler);
+  }
+  EXPECT_EQ(Refusal([&] { config::SaveConfigFile(file, ConfigTexts{"+421"}); }), "I/O error 28");
+  EXPECT_EQ(ReadAll(file), old);
+  EXPECT_EQ(Names(folder), (std::set<std::string>{"kestrix.mvf", "filler"}));
+}
+
+}  // namespace
