@@ -32,7 +32,7 @@ std::string Describe(int fd) {
   if (settings.c_lflag & ECHO) seen += "echo ";
   if (settings.c_oflag & OPOST) seen += "opost ";
   if (exclusive) seen += "excl ";
-  return seen.empty() ? seen : seen.substr(0, seen.size() - 1);
+  return seen.empty() ? "none" : seen.substr(0, seen.size() - 1);
 }
 
 [[noreturn]] void Hold(const std::string& path, int in, int out) {

@@ -20,7 +20,7 @@ class TtyHolder {
   // Bytes it wrote that wait for the peer; 0 when it could not hold the tty.
   size_t Queued() const { return queued_; }
   // Which of its settings are still in force: "icanon echo opost excl" when
-  // all are.
+  // all are, "none" when none is.
   std::string Look();
 
  private:

@@ -518,10 +518,12 @@ TEST_F(ComPortLine, FlowControlTheLineCannotEnforceIsRefused) {
   }
   EXPECT_THROW(port_->SetSWFlowOptions(swfReceive), ser::EInOutError);
   EXPECT_EQ(port_->SWFlowOptions(), swfNone);
-  // DTR is still the program's to drive.
+  // DTR and RTS are still the program's to drive.
   port_->SetDTR(false);
-  EXPECT_FALSE(port_->DTR());
+  port_->SetRTS(false);
   EXPECT_FALSE(port_->ActiveDispatcher->DtrOn);
+  EXPECT_FALSE(port_->ActiveDispatcher->RtsOn);
+  EXPECT_FALSE(port_->RTS());
 }
 
 }  // namespace
