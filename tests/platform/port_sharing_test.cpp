@@ -13,23 +13,19 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "support/open_com.h"
 #include "support/port_folder.h"
 #include "support/pty_pair.h"
 #include "support/tty_holder.h"
 
 namespace {
 
+using morvel::test::OpenCom;
 using morvel::test::PortFolder;
 using morvel::test::PtyPair;
 using morvel::test::TtyHolder;
 
 constexpr unsigned kPort = 3;
-
-HANDLE OpenCom(unsigned n) {
-  std::string name = "\\\\.\\COM" + std::to_string(n);
-  return CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_OVERLAPPED, nullptr);
-}
 
 TEST(PortSharing, AnotherProgramsPortIsUnharmedByListingAndByARefusedOpen) {
   PtyPair pty;

@@ -20,22 +20,18 @@
 
 #include "platform/baud_rate.h"
 #include "platform/platform.h"
+#include "support/open_com.h"
 #include "support/port_folder.h"
 #include "support/pty_pair.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using morvel::test::OpenCom;
 using morvel::test::PortFolder;
 using morvel::test::PtyPair;
 
 constexpr unsigned kPort = 3;
-
-HANDLE OpenCom(unsigned n) {
-  std::string name = "\\\\.\\COM" + std::to_string(n);
-  return CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
-}
 
 struct WaitResult {
   BOOL ok;
@@ -49,6 +45,14 @@ std::future<WaitResult> StartWait(HANDLE device) {
     BOOL ok = WaitCommEvent(device, &mask, nullptr);
     return WaitResult{ok, mask, GetLastError()};
   });
+}
+
+// Sets the slave's settings as the program before left them.
+void LeaveSettings(const PtyPair& pty, void (*change)(termios&)) {
+  termios settings{};
+  ASSERT_EQ(tcgetattr(pty.MasterFd(), &settings), 0);
+  change(settings);
+  ASSERT_EQ(tcsetattr(pty.MasterFd(), TCSANOW, &settings), 0);
 }
 
 double ProcessCpuSeconds() {
@@ -301,10 +305,9 @@ TEST(SerialDeviceOpen, InputFlagsComeFromTheSettingsAlone) {
   PtyPair pty;
   PortFolder ports;
   ports.Link(kPort, pty.SlavePath());
-  termios left{};
-  ASSERT_EQ(tcgetattr(pty.MasterFd(), &left), 0);
-  left.c_iflag |= IGNPAR | INPCK | PARMRK | BRKINT | ISTRIP | IXANY | IUCLC | ICRNL;
-  ASSERT_EQ(tcsetattr(pty.MasterFd(), TCSANOW, &left), 0);
+  LeaveSettings(pty, [](termios& left) {
+    left.c_iflag |= IGNPAR | INPCK | PARMRK | BRKINT | ISTRIP | IXANY | IUCLC | ICRNL;
+  });
 
   HANDLE device = OpenCom(kPort);
   ASSERT_NE(device, INVALID_HANDLE_VALUE);
@@ -337,11 +340,10 @@ TEST(SerialDeviceOpen, OriginalSettingsComeBackOnClose) {
   PtyPair pty;
   PortFolder ports;
   ports.Link(kPort, pty.SlavePath());
-  termios original{};
-  ASSERT_EQ(tcgetattr(pty.MasterFd(), &original), 0);
-  original.c_lflag |= ECHO | ICANON;
-  cfsetspeed(&original, B2400);
-  ASSERT_EQ(tcsetattr(pty.MasterFd(), TCSANOW, &original), 0);
+  LeaveSettings(pty, [](termios& original) {
+    original.c_lflag |= ECHO | ICANON;
+    cfsetspeed(&original, B2400);
+  });
 
   HANDLE device = OpenCom(kPort);
   ASSERT_NE(device, INVALID_HANDLE_VALUE);
