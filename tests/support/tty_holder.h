@@ -1,7 +1,6 @@
 // Another program holding a tty the way many do: a child process that opens
 // it plainly (no lock), sets canonical mode with echo and output processing,
-// claims it with TIOCEXCL and leaves output queued that the peer has not
-// read. On request it tells what it still sees of its tty.
+// claims it with TIOCEXCL and leaves output queued that the peer has not read.
 #pragma once
 
 #include <sys/types.h>
@@ -19,14 +18,13 @@ class TtyHolder {
 
   // Bytes it wrote that wait for the peer; 0 when it could not hold the tty.
   size_t Queued() const { return queued_; }
-  // Which of its settings are still in force: "icanon echo opost excl" when
-  // all are, "none" when none is.
-  std::string Look();
+  // Which of its settings are still in force on the tty: "icanon echo opost
+  // excl" when all are, "none" when none is. Needs root, past its TIOCEXCL.
+  std::string Look() const;
 
  private:
+  std::string path_;
   pid_t child_ = -1;
-  int toChild_ = -1;
-  int fromChild_ = -1;
   size_t queued_ = 0;
 };
 
