@@ -99,8 +99,8 @@ bool SetStopBits(termios& settings, BYTE stopBits, BYTE byteSize) {
   return false;
 }
 
-// Linux has one switch for both directions of RTS/CTS flow; FlowRefusal
-// keeps out what it cannot express.
+// Linux has one switch for both directions of RTS/CTS flow; SetCommState
+// refuses the settings that would need them apart.
 void SetHardwareFlow(termios& settings, const DCB& dcb) {
   if (dcb.fOutxCtsFlow) {
     settings.c_cflag |= CRTSCTS;
