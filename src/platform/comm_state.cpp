@@ -6,8 +6,19 @@
 
 namespace {
 
-// ENABLE and DISABLE drive the line; handshake and toggle modes are the
-// driver's business (RTS handshake is CRTSCTS, the rest has no Linux form).
+// Flow control the tty enforces, or none: a setting reported in force must
+// be. Linux has one switch for RTS handshake and CTS output flow together
+// (CRTSCTS) and none for DSR output flow or a DTR handshake; a
+// pseudo-terminal has no modem lines and never sends an XOFF of its own.
+bool FlowEnforceable(const DCB& dcb, bool pseudoTerminal) {
+  if (dcb.fOutxDsrFlow || dcb.fDtrControl == DTR_CONTROL_HANDSHAKE) return false;
+  const bool rtsHandshake = dcb.fRtsControl == RTS_CONTROL_HANDSHAKE;
+  if (rtsHandshake != (dcb.fOutxCtsFlow != 0)) return false;
+  return !pseudoTerminal || (!rtsHandshake && !dcb.fInX);
+}
+
+// ENABLE and DISABLE drive the line; the handshake and toggle modes are the
+// driver's business (CRTSCTS, TIOCSRS485).
 DWORD DriveControlLines(int fd, const DCB& dcb) {
   DWORD error = ERROR_SUCCESS;
   if (dcb.fDtrControl == DTR_CONTROL_ENABLE || dcb.fDtrControl == DTR_CONTROL_DISABLE) {
@@ -42,7 +53,13 @@ BOOL SetCommState(HANDLE handle, const DCB* dcb) {
     return FALSE;
   }
   std::lock_guard lock(device->mutex);
-  DWORD error = ApplyDcb(device->fd, *dcb);
+  if (!FlowEnforceable(*dcb, device->pseudoTerminal)) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  bool changed = false;
+  DWORD error = ApplyDcb(device->fd, *dcb, &changed);
+  if (changed) device->settingsChanged = true;
   if (error == ERROR_SUCCESS) error = DriveControlLines(device->fd, *dcb);
   if (error != ERROR_SUCCESS) {
     SetLastError(error);

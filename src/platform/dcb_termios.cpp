@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/baud_rate.h"
 #include "platform/errors.h"
@@ -12,14 +13,20 @@ namespace {
 
 // The flags this mapping owns, compared after applying.
 constexpr tcflag_t kControlFlags = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
-constexpr tcflag_t kInputFlags = IXON | IXOFF | INPCK;
+constexpr tcflag_t kInputFlags = IXON | IXOFF | IGNBRK | BRKINT | IGNPAR | INPCK | PARMRK;
 
 // Nothing between the wire and the program: no echo, no line editing, no
 // character translation. VMIN 1 with the descriptor non-blocking: an empty
 // read gives EAGAIN, so a read of 0 bytes means hang-up (with VMIN 0 both
 // would read 0 bytes).
+//
+// The input flags come from the settings alone, never from the program that
+// had the tty before: an inherited IGNPAR or INPCK would drop bad bytes or
+// turn them into 0x00. Bytes arrive as they came; the driver counts parity,
+// framing and break in its counters (ClearCommError) whatever these flags
+// say, and IGNBRK keeps a break from also arriving as a 0x00 byte.
 void SetRaw(termios& settings) {
-  settings.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXANY);
+  settings.c_iflag = IGNBRK;
   settings.c_oflag &= ~OPOST;
   settings.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
   settings.c_cflag |= CREAD | CLOCAL;
@@ -51,7 +58,7 @@ bool SetByteSize(termios& settings, BYTE byteSize) {
 
 // Mark and space parity are the "sticky" parity of CMSPAR: PARODD then
 // selects mark (1), its absence space (0).
-bool SetParity(termios& settings, BYTE parity, bool checkParity) {
+bool SetParity(termios& settings, BYTE parity) {
   tcflag_t flags = 0;
   switch (parity) {
     case NOPARITY:
@@ -72,33 +79,30 @@ bool SetParity(termios& settings, BYTE parity, bool checkParity) {
       return false;
   }
   settings.c_cflag = (settings.c_cflag & ~(PARENB | PARODD | CMSPAR)) | flags;
-  if (checkParity && parity != NOPARITY) {
-    settings.c_iflag |= INPCK;
-  } else {
-    settings.c_iflag &= ~INPCK;
-  }
   return true;
 }
 
-// One and a half stop bits are CSTOPB: a UART sends 1.5 when asked for two
-// with five data bits, which is the only size 1.5 is meant for.
-bool SetStopBits(termios& settings, BYTE stopBits) {
+// One and a half stop bits are CSTOPB with five data bits, two stop bits
+// CSTOPB with more: a UART cannot send either with the other sizes, so those
+// pairs are refused rather than reported as what the line does not do.
+bool SetStopBits(termios& settings, BYTE stopBits, BYTE byteSize) {
   switch (stopBits) {
     case ONESTOPBIT:
       settings.c_cflag &= ~CSTOPB;
       return true;
     case ONE5STOPBITS:
     case TWOSTOPBITS:
+      if ((stopBits == ONE5STOPBITS) != (byteSize == 5)) return false;
       settings.c_cflag |= CSTOPB;
       return true;
   }
   return false;
 }
 
-// Linux has one switch for both directions of RTS/CTS flow. DSR flow and DTR
-// handshaking have no termios equivalent: they stay in the kept DCB only.
+// Linux has one switch for both directions of RTS/CTS flow; SetCommState
+// refuses the settings that would need them apart.
 void SetHardwareFlow(termios& settings, const DCB& dcb) {
-  if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) {
+  if (dcb.fOutxCtsFlow) {
     settings.c_cflag |= CRTSCTS;
   } else {
     settings.c_cflag &= ~CRTSCTS;
@@ -122,6 +126,14 @@ bool SameSettings(const termios& wanted, const termios& got) {
   return (wanted.c_cflag & kControlFlags) == (got.c_cflag & kControlFlags) &&
          (wanted.c_iflag & kInputFlags) == (got.c_iflag & kInputFlags) &&
          wanted.c_cc[VSTART] == got.c_cc[VSTART] && wanted.c_cc[VSTOP] == got.c_cc[VSTOP];
+}
+
+// Every part of the settings, so that a call that would change nothing
+// leaves the tty untouched (and has nothing to undo at the close).
+bool SameTermios(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && cfgetispeed(&a) == cfgetispeed(&b) &&
+         cfgetospeed(&a) == cfgetospeed(&b) && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
 // A driver may round a rate to what its clock divides to; a rate off by more
@@ -158,23 +170,23 @@ BYTE DescribeStopBits(const termios& settings) {
 
 }  // namespace
 
-DWORD MakeRawAndDescribe(int fd, DCB* dcb) {
-  termios settings{};
-  if (tcgetattr(fd, &settings) != 0) return Win32ErrorFromErrno(errno);
+DWORD MakeRawAndDescribe(int fd, DCB* dcb, bool* changed) {
+  termios current{};
+  if (tcgetattr(fd, &current) != 0) return Win32ErrorFromErrno(errno);
+  termios settings = current;
   SetRaw(settings);
-  settings.c_iflag &= ~(IXON | IXOFF);
-  if (tcsetattr(fd, TCSANOW, &settings) != 0) return Win32ErrorFromErrno(errno);
+  // No flow control until the settings ask for it, as for XON/XOFF.
+  settings.c_cflag &= ~CRTSCTS;
+  *changed = !SameTermios(settings, current);
+  if (*changed && tcsetattr(fd, TCSANOW, &settings) != 0) return Win32ErrorFromErrno(errno);
   *dcb = DCB{};
   dcb->DCBlength = sizeof(DCB);
   // A pseudo-terminal starts at rate 0, which no DCB can carry.
   dcb->BaudRate = GetBaudRate(fd).value_or(0);
   if (dcb->BaudRate == 0) dcb->BaudRate = 9600;
   dcb->fBinary = 1;
-  dcb->fParity = (settings.c_iflag & INPCK) ? 1 : 0;
-  bool rtsCts = settings.c_cflag & CRTSCTS;
-  dcb->fOutxCtsFlow = rtsCts ? 1 : 0;
   dcb->fDtrControl = DTR_CONTROL_ENABLE;
-  dcb->fRtsControl = rtsCts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+  dcb->fRtsControl = RTS_CONTROL_ENABLE;
   dcb->fTXContinueOnXoff = 1;
   dcb->XonLim = 2048;
   dcb->XoffLim = 512;
@@ -187,7 +199,8 @@ DWORD MakeRawAndDescribe(int fd, DCB* dcb) {
   return ERROR_SUCCESS;
 }
 
-DWORD ApplyDcb(int fd, const DCB& dcb) {
+DWORD ApplyDcb(int fd, const DCB& dcb, bool* changed) {
+  *changed = false;
   if (!Valid(dcb)) return ERROR_INVALID_PARAMETER;
   termios before{};
   if (tcgetattr(fd, &before) != 0) return Win32ErrorFromErrno(errno);
@@ -195,12 +208,13 @@ DWORD ApplyDcb(int fd, const DCB& dcb) {
 
   termios wanted = before;
   SetRaw(wanted);
-  if (!SetByteSize(wanted, dcb.ByteSize) || !SetParity(wanted, dcb.Parity, dcb.fParity) ||
-      !SetStopBits(wanted, dcb.StopBits)) {
+  if (!SetByteSize(wanted, dcb.ByteSize) || !SetParity(wanted, dcb.Parity) ||
+      !SetStopBits(wanted, dcb.StopBits, dcb.ByteSize)) {
     return ERROR_INVALID_PARAMETER;
   }
   SetHardwareFlow(wanted, dcb);
   SetSoftwareFlow(wanted, dcb);
+  if (SameTermios(wanted, before) && baudBefore == dcb.BaudRate) return ERROR_SUCCESS;
 
   // tcsetattr succeeds when the driver took any part of the settings; only
   // reading them back tells whether it took all.
@@ -211,6 +225,7 @@ DWORD ApplyDcb(int fd, const DCB& dcb) {
   auto baudGot = GetBaudRate(fd);
   bool taken = err == 0 && tcgetattr(fd, &got) == 0 && SameSettings(wanted, got) && baudGot &&
                SameBaud(dcb.BaudRate, *baudGot);
+  *changed = true;
   if (taken) return ERROR_SUCCESS;
   tcsetattr(fd, TCSANOW, &before);
   if (baudBefore) SetBaudRate(fd, *baudBefore);

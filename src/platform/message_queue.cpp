@@ -79,7 +79,10 @@ bool MessageQueue::SendAndWait(HWND window, UINT message, WPARAM wParam, LPARAM 
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
   {
     std::unique_lock lock(mutex_);
-    if (!alive_) {
+    // Checked under the lock ForgetWindow takes: a send either comes before
+    // the window goes (and ForgetWindow fails it) or finds it gone, never
+    // queued for a procedure that no longer runs.
+    if (!alive_ || !windows_.contains(window)) {
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return false;
     }
@@ -187,9 +190,15 @@ bool MessageQueue::HasInputFor(HWND window, UINT filterMin, UINT filterMax) {
   return quitPending_ && QuitWanted(filterMin, filterMax);
 }
 
+void MessageQueue::AdoptWindow(HWND window) {
+  std::lock_guard lock(mutex_);
+  windows_.insert(window);
+}
+
 void MessageQueue::ForgetWindow(HWND window) {
   {
     std::lock_guard lock(mutex_);
+    windows_.erase(window);
     std::erase_if(posted_, [&](const MSG& msg) { return msg.hwnd == window; });
     std::erase_if(sent_, [&](const std::shared_ptr<SentMessage>& sent) {
       if (sent->window != window) return false;

@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <unordered_set>
 
 #include "platform/messages.h"
 
@@ -37,7 +38,8 @@ class MessageQueue {
   bool Post(const MSG& msg);
   // From another thread: queues the message and waits until the owner ran it
   // or the time-out passed (then it is withdrawn). False with the last error set
-  // when it was not run.
+  // when it was not run; ERROR_INVALID_WINDOW_HANDLE when the window is gone,
+  // also when it went between the sender finding it and queueing.
   bool SendAndWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeout,
                    LRESULT* result);
 
@@ -50,6 +52,8 @@ class MessageQueue {
   // filter lets through, waits: what a filtered wait may return for.
   bool HasInputFor(HWND window, UINT filterMin, UINT filterMax);
 
+  // A window of this thread is made: sends to it are taken from now on.
+  void AdoptWindow(HWND window);
   // A window is going: its posted messages are dropped, its sends fail.
   void ForgetWindow(HWND window);
   // The owner thread ends: every send fails, nothing more is accepted.
@@ -64,6 +68,7 @@ class MessageQueue {
   std::condition_variable sentChanged_;
   std::deque<std::shared_ptr<SentMessage>> sent_;
   std::deque<MSG> posted_;
+  std::unordered_set<HWND> windows_;
   bool quitPending_ = false;
   int quitCode_ = 0;
   bool signalled_ = false;

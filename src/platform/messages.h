@@ -69,6 +69,8 @@ constexpr UINT SMTO_ABORTIFHUNG = 0x0002;
 // On the owner's thread the procedure runs directly. From another thread the
 // sender blocks until the owner has run it (TRUE, *result set) or the time-out
 // passes (0, last error ERROR_TIMEOUT); a message that timed out is not run later.
+// A window destroyed before its procedure ran fails the send (0, last error
+// ERROR_INVALID_WINDOW_HANDLE), however close the two calls come.
 LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
                             UINT timeout, DWORD_PTR* result);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

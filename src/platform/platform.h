@@ -4,6 +4,7 @@
 #include "clock.h"
 #include "errors.h"
 #include "messages.h"
+#include "port_listing.h"
 #include "port_map.h"
 #include "serial.h"
 #include "sync.h"

@@ -17,14 +17,19 @@ constexpr DWORD FILE_FLAG_OVERLAPPED = 0x40000000;
 
 // Opens a serial device exclusively (TIOCEXCL and flock). Fails with
 // INVALID_HANDLE_VALUE and the last error set: 2 when the device does not
-// exist (or its hardware is absent), 5 when another program holds it,
-// ERROR_PORT_PERMISSION_DENIED when this user may not open it.
+// exist (or its hardware is absent, or it is no tty), 5 when another program
+// holds it (its flock, or its TIOCEXCL, which is respected even by root),
+// ERROR_PORT_PERMISSION_DENIED when this user may not open it. A refused open
+// changes nothing on the tty. CloseHandle undoes only what the handle did:
+// its settings, its exclusive claim, and its unsent output.
 HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
                    SECURITY_ATTRIBUTES* securityAttributes, DWORD creationDisposition,
                    DWORD flagsAndAttributes, HANDLE templateFile);
 
-// Which device and group a permission refusal of the calling thread's last
-// CreateFileA concerned. False when the last failure was not a refusal.
+// Which device a permission refusal of the calling thread's last CreateFileA
+// concerned, and the group whose members may open it: named only when the
+// device's mode lets its group read and write and the group has a name,
+// else empty. False when the last failure was not a refusal.
 struct PortAccessInfo {
   char devicePath[256];
   char groupName[64];
@@ -71,7 +76,13 @@ struct DCB {
 
 BOOL GetCommState(HANDLE device, DCB* dcb);
 // Applies the settings and reads them back; fails with ERROR_INVALID_PARAMETER
-// when the driver took only part of them (the device keeps what it had).
+// when the driver took only part of them, or for 1.5 stop bits with other
+// than 5 data bits or 2 with 5. Flow control the tty cannot enforce fails
+// with ERROR_NOT_SUPPORTED: DSR output flow, a DTR handshake, an RTS
+// handshake without CTS output flow or the reverse, and on a pseudo-terminal
+// RTS/CTS and XOFF sent on receive. Either way the device keeps what it had.
+// Received bytes are delivered as they came whatever fParity says; parity,
+// framing and break errors are reported by ClearCommError.
 BOOL SetCommState(HANDLE device, const DCB* dcb);
 BOOL SetupComm(HANDLE device, DWORD inQueue, DWORD outQueue);
 

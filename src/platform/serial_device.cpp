@@ -71,14 +71,15 @@ void SerialDevice::Close() {
   if (writer_.joinable()) writer_.join();
   lineWait_.Stop();
   if (lineWatcher_.joinable()) lineWatcher_.join();
-  // Unsent output is dropped so that the close cannot wait for a peer that
-  // does not read; the tty gets back the settings it had before the open.
-  tcflush(fd, TCOFLUSH);
-  if (original) tcsetattr(fd, TCSANOW, &*original);
-  if (originalRate && GetBaudRate(fd) != originalRate) SetBaudRate(fd, *originalRate);
-  // The exclusive flag belongs to the tty, not to this descriptor: it would
-  // outlive the close while someone else keeps the tty open.
-  ioctl(fd, TIOCNXCL);
+  // Settings, exclusive flag and queued output belong to the tty, not to
+  // this descriptor: they outlive the close, and the tty may be another
+  // program's too.
+  if (wrote) tcflush(fd, TCOFLUSH);
+  if (settingsChanged && original) tcsetattr(fd, TCSANOW, &*original);
+  if (settingsChanged && originalRate && GetBaudRate(fd) != originalRate) {
+    SetBaudRate(fd, *originalRate);
+  }
+  if (ownsExclusive) ioctl(fd, TIOCNXCL);
   close(fd);
 }
 

@@ -33,6 +33,10 @@ class SerialDevice : public PlatformObject {
   const std::string path;
   // False when the descriptors the device needs could not be made.
   bool ready = false;
+  // A pseudo-terminal slave: no modem lines, flow control of its own.
+  bool pseudoTerminal = false;
+  // Set at the open: the exclusive flag is this handle's to clear.
+  bool ownsExclusive = false;
   // Readable while waits must look again (mask changed, close, hang-up seen).
   int wakeFd = -1;
   // Readable once the device is closing; never reset.
@@ -46,6 +50,11 @@ class SerialDevice : public PlatformObject {
   int callsInside = 0;
 
   DCB dcb{};
+  // What the close has to undo: settings this handle changed (restored) and
+  // output it wrote (flushed, so the close does not wait for a peer that
+  // does not read). Another program's settings and output stay as they are.
+  bool settingsChanged = false;
+  bool wrote = false;
   COMMTIMEOUTS timeouts{};
   DWORD inQueue = 0;
   DWORD outQueue = 0;

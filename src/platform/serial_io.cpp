@@ -120,6 +120,7 @@ BOOL WriteFile(HANDLE handle, const void* buffer, DWORD toWrite, DWORD* written,
   // write; one started now would never be completed.
   if (device->closing) return Fail(ERROR_OPERATION_ABORTED);
   if (device->pending) return Fail(ERROR_INVALID_PARAMETER);  // one write at a time
+  if (toWrite > 0) device->wrote = true;
   StartOverlapped(overlapped);
   DWORD done = 0;
   for (;;) {

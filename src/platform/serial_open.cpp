@@ -27,11 +27,16 @@ struct RefusedAccess {
 
 thread_local RefusedAccess lastRefusal;
 
-std::string GroupOf(const std::string& path) {
+// The group whose members may open the device: only when its mode lets the
+// group read and write, and only by name. Telling a user to join "root" (of
+// a 0600 node) or a bare number helps nobody; the device's permissions must
+// change instead.
+std::string GroupThatMayOpen(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) return "";
-  if (group* entry = getgrgid(info.st_gid)) return entry->gr_name;
-  return std::to_string(info.st_gid);
+  if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) return "";
+  group* entry = getgrgid(info.st_gid);
+  return entry != nullptr ? entry->gr_name : "";
 }
 
 // A pseudo-terminal slave lives as long as its master, and so does its
@@ -55,9 +60,11 @@ HANDLE Fail(DWORD error) {
 DWORD OpenError(int err) {
   switch (err) {
     // A node whose hardware is gone (an unplugged adapter, a pty whose other
-    // side is closed) counts as a port that does not exist.
+    // side is closed) counts as a port that does not exist, and so does a
+    // port-folder link to a folder.
     case ENOENT:
     case ENOTDIR:
+    case EISDIR:
     case EIO:
     case ENXIO:
     case ENODEV:
@@ -83,13 +90,19 @@ HANDLE CreateFileA(const char* fileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWO
     int err = errno;
     DWORD error = OpenError(err);
     if (error == ERROR_PORT_PERMISSION_DENIED) {
-      lastRefusal = RefusedAccess{true, *path, GroupOf(*path)};
+      lastRefusal = RefusedAccess{true, *path, GroupThatMayOpen(*path)};
     }
     return Fail(error);
   }
   if (!isatty(fd)) {
     close(fd);
     return Fail(ERROR_FILE_NOT_FOUND);  // not a serial device
+  }
+  // Another program's exclusive claim binds root too: root would pass the
+  // kernel's check, and then change that program's settings under it.
+  if (int exclusive = 0; ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+    close(fd);
+    return Fail(ERROR_ACCESS_DENIED);
   }
   // Both locks, as neither is enough alone: TIOCEXCL makes the kernel refuse
   // further opens of the tty (EBUSY), but not to root; flock is advisory, but
@@ -100,10 +113,11 @@ HANDLE CreateFileA(const char* fileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWO
     close(fd);
     return Fail(err == EWOULDBLOCK ? ERROR_ACCESS_DENIED : Win32ErrorFromErrno(err));
   }
-  if (!IsPseudoTerminalSlave(fd)) ioctl(fd, TIOCEXCL);
 
   auto device = std::make_shared<SerialDevice>(fd, *path);
   if (!device->ready) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+  device->pseudoTerminal = IsPseudoTerminalSlave(fd);
+  if (!device->pseudoTerminal) device->ownsExclusive = ioctl(fd, TIOCEXCL) == 0;
   termios current{};
   if (tcgetattr(fd, &current) != 0) {
     int err = errno;
@@ -111,7 +125,7 @@ HANDLE CreateFileA(const char* fileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWO
   }
   device->original = current;
   device->originalRate = GetBaudRate(fd);
-  DWORD error = MakeRawAndDescribe(fd, &device->dcb);
+  DWORD error = MakeRawAndDescribe(fd, &device->dcb, &device->settingsChanged);
   if (error != ERROR_SUCCESS) return Fail(error);
   device->timeouts = COMMTIMEOUTS{};
   {

@@ -119,16 +119,19 @@ HWND CreateWindowExA(DWORD, const char* className, const char*, DWORD, int, int,
                      void*, HINSTANCE, void*) {
   auto window = std::make_shared<PlatformWindow>();
   window->queue = CurrentQueue();
-  std::lock_guard lock(Table().mutex);
-  auto found = className != nullptr ? Table().classes.find(className) : Table().classes.end();
-  if (found == Table().classes.end()) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  window->procedure = found->second.windowClass.lpfnWndProc;
-  window->extra.assign(static_cast<size_t>(found->second.windowClass.cbWndExtra), 0);
   HWND handle = window.get();
-  Table().windows.emplace(handle, std::move(window));
+  {
+    std::lock_guard lock(Table().mutex);
+    auto found = className != nullptr ? Table().classes.find(className) : Table().classes.end();
+    if (found == Table().classes.end()) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    window->procedure = found->second.windowClass.lpfnWndProc;
+    window->extra.assign(static_cast<size_t>(found->second.windowClass.cbWndExtra), 0);
+    Table().windows.emplace(handle, window);
+  }
+  window->queue->AdoptWindow(handle);
   return handle;
 }
 

@@ -21,7 +21,7 @@ std::string TextOfCode(int code) {
 std::string PermissionText(const std::string& devicePath, const std::string& group) {
   if (group.empty()) {
     return "Permission denied to open " + devicePath +
-           ". Join the group that may open it and log in again.";
+           ": its permissions must be changed to let this user read and write it.";
   }
   return "Permission denied to open " + devicePath +
          ": it may be opened by members of the group \"" + group +

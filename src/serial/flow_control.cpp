@@ -31,6 +31,7 @@ int TSerBaseDispatcher::SetHardwareFlow(DWORD bufferFull, DWORD bufferResume, DW
   SectionHold hold(DispatcherLock);
   if (bufferFull < bufferResume || bufferFull > InQueueSize) return ecBadArgument;
   ReadSettingsLocked();
+  const bool dtrAuto = DtrAuto, rtsAuto = RtsAuto;
   DCB& s = DeviceSettings;
   s.fOutxCtsFlow = 0;
   s.fOutxDsrFlow = 0;
@@ -58,7 +59,14 @@ int TSerBaseDispatcher::SetHardwareFlow(DWORD bufferFull, DWORD bufferResume, DW
   s.XonLim = static_cast<WORD>(bufferResume);
   if (options & hfRequireDSR) s.fOutxDsrFlow = 1;
   if (options & hfRequireCTS) s.fOutxCtsFlow = 1;
-  return ApplySettings();
+  int result = ApplySettings();
+  // Refused flow control (one the device cannot enforce) leaves the lines
+  // driven as before, so DTR and RTS still take their wanted levels.
+  if (result != 0) {
+    DtrAuto = dtrAuto;
+    RtsAuto = rtsAuto;
+  }
+  return result;
 }
 
 int TSerBaseDispatcher::SetSoftwareFlow(DWORD bufferFull, DWORD bufferResume, DWORD options) {

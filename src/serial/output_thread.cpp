@@ -76,11 +76,16 @@ bool TSerWin32Dispatcher::DrainOutput(OVERLAPPED& overlapped) {
     for (;;) {
       HANDLE waits[2] = {SentEvent.load(), OutFlushEvent.load()};
       DWORD result = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-      if (result == WAIT_OBJECT_0 + 1) {
-        Signal(GeneralEvent);
+      if (result != WAIT_OBJECT_0) {
+        // The write's record lives in this thread's frame, which may end
+        // once we return: it is aborted first, so nothing completes into it.
+        {
+          std::shared_lock<std::shared_mutex> device(DeviceLock);
+          PurgeComm(DeviceHandle.load(), PURGE_TXABORT);
+        }
+        if (result == WAIT_OBJECT_0 + 1) Signal(GeneralEvent);
         return false;
       }
-      if (result != WAIT_OBJECT_0) return false;
       // Reset before asking, so a completion after the question still wakes us.
       Reset(SentEvent);
       BOOL finished;

@@ -153,6 +153,49 @@ TEST_F(MessagesTest, SendToADestroyedWindowFails) {
   EXPECT_FALSE(PostMessageA(window_, kAvail, 1, 0));
 }
 
+// However close a send comes to the window's destruction, it either runs the
+// procedure or fails as sent to an invalid window: never success unrun.
+TEST_F(MessagesTest, SendRacingTheDestructionFailsUnlessTheProcedureRan) {
+  constexpr int kRounds = 20000;
+  std::atomic<HWND> target{nullptr};
+  HANDLE go = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  HANDLE done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  std::atomic<int> succeeded{0}, otherErrors{0};
+  std::thread sender([&] {
+    for (int round = 0; round < kRounds; ++round) {
+      WaitForSingleObject(go, INFINITE);
+      DWORD_PTR value = 0;
+      if (SendMessageTimeoutA(target, kAvail, 1, 0, SMTO_BLOCK, 5000, &value)) {
+        ++succeeded;
+      } else if (GetLastError() != ERROR_INVALID_WINDOW_HANDLE) {
+        ++otherErrors;
+      }
+      SetEvent(done);
+    }
+  });
+  for (int round = 0; round < kRounds; ++round) {
+    target = CreateWindowExA(0, "testWindow", "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+    SetEvent(go);
+    // Destroyed at a different moment of the send each round.
+    auto until = std::chrono::steady_clock::now() + std::chrono::nanoseconds(round * 7919 % 40000);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+    DestroyWindow(target);
+    // Served afterwards: a send that slipped into the queue must not run now.
+    while (MsgWaitForMultipleObjects(1, &done, FALSE, 5000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+  }
+  sender.join();
+  CloseHandle(go);
+  CloseHandle(done);
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(succeeded, 0) << "sends that reported success with no procedure run";
+  EXPECT_EQ(otherErrors, 0);
+}
+
 TEST_F(MessagesTest, ManySendersAreServedInOrderByOnePump) {
   std::vector<std::future<SendResult>> senders;
   for (WPARAM i = 0; i < 8; ++i) senders.push_back(SendFromWorker(window_, i, 5000));

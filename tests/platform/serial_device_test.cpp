@@ -20,22 +20,18 @@
 
 #include "platform/baud_rate.h"
 #include "platform/platform.h"
+#include "support/open_com.h"
 #include "support/port_folder.h"
 #include "support/pty_pair.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using morvel::test::OpenCom;
 using morvel::test::PortFolder;
 using morvel::test::PtyPair;
 
 constexpr unsigned kPort = 3;
-
-HANDLE OpenCom(unsigned n) {
-  std::string name = "\\\\.\\COM" + std::to_string(n);
-  return CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
-}
 
 struct WaitResult {
   BOOL ok;
@@ -49,6 +45,14 @@ std::future<WaitResult> StartWait(HANDLE device) {
     BOOL ok = WaitCommEvent(device, &mask, nullptr);
     return WaitResult{ok, mask, GetLastError()};
   });
+}
+
+// Sets the slave's settings as the program before left them.
+void LeaveSettings(const PtyPair& pty, void (*change)(termios&)) {
+  termios settings{};
+  ASSERT_EQ(tcgetattr(pty.MasterFd(), &settings), 0);
+  change(settings);
+  ASSERT_EQ(tcsetattr(pty.MasterFd(), TCSANOW, &settings), 0);
 }
 
 double ProcessCpuSeconds() {
@@ -95,6 +99,25 @@ class SerialDeviceTest : public ::testing::Test {
   HANDLE device_ = INVALID_HANDLE_VALUE;
 };
 
+// An overlapped write whose event and record live as long as the object.
+struct OverlappedWrite {
+  OverlappedWrite() { overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+  ~OverlappedWrite() { CloseHandle(overlapped.hEvent); }
+  OverlappedWrite(const OverlappedWrite&) = delete;
+  OverlappedWrite& operator=(const OverlappedWrite&) = delete;
+
+  // True when the write of `block` went pending, as one the pty cannot take
+  // at once must.
+  bool StartPending(HANDLE device, const std::string& block) {
+    DWORD written = 0;
+    return !WriteFile(device, block.data(), static_cast<DWORD>(block.size()), &written,
+                      &overlapped) &&
+           GetLastError() == ERROR_IO_PENDING;
+  }
+
+  OVERLAPPED overlapped{};
+};
+
 // A pseudo-terminal keeps every setting but the character format, which it
 // forces to 8 bits without parity.
 TEST_F(SerialDeviceTest, SettingsRoundTripThroughTermios) {
@@ -104,12 +127,7 @@ TEST_F(SerialDeviceTest, SettingsRoundTripThroughTermios) {
   dcb.ByteSize = 8;
   dcb.Parity = NOPARITY;
   dcb.StopBits = TWOSTOPBITS;
-  dcb.fOutxCtsFlow = 1;
-  dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-  dcb.fOutxDsrFlow = 1;
-  dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
   dcb.fOutX = 1;
-  dcb.fInX = 1;
   dcb.XonChar = 0x11;
   dcb.XoffChar = 0x13;
   dcb.XonLim = 409;
@@ -121,32 +139,85 @@ TEST_F(SerialDeviceTest, SettingsRoundTripThroughTermios) {
   EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
   EXPECT_FALSE(settings.c_cflag & PARENB);
   EXPECT_TRUE(settings.c_cflag & CSTOPB);
-  EXPECT_TRUE(settings.c_cflag & CRTSCTS);
   EXPECT_TRUE(settings.c_iflag & IXON);
-  EXPECT_TRUE(settings.c_iflag & IXOFF);
   EXPECT_EQ(settings.c_cc[VSTART], 0x11);
   EXPECT_EQ(settings.c_cc[VSTOP], 0x13);
   EXPECT_FALSE(settings.c_lflag & (ECHO | ICANON));
 
-  // What Linux cannot express comes back as it was set.
+  // What termios has no place for comes back as it was set.
   DCB back{};
   ASSERT_TRUE(GetCommState(device_, &back));
   EXPECT_EQ(back.XonLim, 409);
   EXPECT_EQ(back.XoffLim, 410);
-  EXPECT_EQ(back.fOutxDsrFlow, 1u);
-  EXPECT_EQ(back.fDtrControl, static_cast<DWORD>(DTR_CONTROL_HANDSHAKE));
   EXPECT_EQ(back.StopBits, TWOSTOPBITS);
   EXPECT_EQ(back.BaudRate, 19200u);
 
   dcb.StopBits = ONESTOPBIT;
-  dcb.fOutxCtsFlow = 0;
-  dcb.fRtsControl = RTS_CONTROL_ENABLE;
   dcb.fOutX = 0;
-  dcb.fInX = 0;
   ASSERT_TRUE(SetCommState(device_, &dcb));
   settings = SlaveSettings();
-  EXPECT_FALSE(settings.c_cflag & (CSTOPB | CRTSCTS));
-  EXPECT_FALSE(settings.c_iflag & (IXON | IXOFF));
+  EXPECT_FALSE(settings.c_cflag & CSTOPB);
+  EXPECT_FALSE(settings.c_iflag & IXON);
+}
+
+// Flow control is in force or refused, never reported while nothing enforces
+// it: Linux has RTS/CTS only as a pair and no DSR or DTR flow, and a
+// pseudo-terminal has no modem lines and sends no XOFF of its own.
+TEST_F(SerialDeviceTest, FlowControlIsEnforcedOrRefused) {
+  DCB plain{};
+  ASSERT_TRUE(GetCommState(device_, &plain));
+  struct Case {
+    const char* what;
+    void (*set)(DCB&);
+  };
+  const Case refused[] = {
+      {"RTS handshake alone", [](DCB& d) { d.fRtsControl = RTS_CONTROL_HANDSHAKE; }},
+      {"CTS output flow alone", [](DCB& d) { d.fOutxCtsFlow = 1; }},
+      {"RTS/CTS on a pseudo-terminal",
+       [](DCB& d) {
+         d.fRtsControl = RTS_CONTROL_HANDSHAKE;
+         d.fOutxCtsFlow = 1;
+       }},
+      {"DSR output flow", [](DCB& d) { d.fOutxDsrFlow = 1; }},
+      {"DTR handshake", [](DCB& d) { d.fDtrControl = DTR_CONTROL_HANDSHAKE; }},
+      {"XOFF sent on receive, on a pseudo-terminal", [](DCB& d) { d.fInX = 1; }},
+  };
+  const termios before = SlaveSettings();
+  for (const Case& c : refused) {
+    DCB dcb = plain;
+    c.set(dcb);
+    SetLastError(0);
+    EXPECT_FALSE(SetCommState(device_, &dcb)) << c.what;
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED) << c.what;
+    DCB kept{};
+    ASSERT_TRUE(GetCommState(device_, &kept));
+    EXPECT_FALSE(kept.fOutxCtsFlow || kept.fOutxDsrFlow || kept.fInX) << c.what;
+    EXPECT_EQ(kept.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE)) << c.what;
+    EXPECT_EQ(kept.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE)) << c.what;
+    EXPECT_EQ(SlaveSettings().c_cflag, before.c_cflag) << c.what;
+    EXPECT_EQ(SlaveSettings().c_iflag, before.c_iflag) << c.what;
+  }
+
+  // XON/XOFF on transmit is honoured: an XOFF from the peer holds the output.
+  DCB outX = plain;
+  outX.fOutX = 1;
+  outX.XonChar = 0x11;
+  outX.XoffChar = 0x13;
+  ASSERT_TRUE(SetCommState(device_, &outX)) << GetLastError();
+  // The XOFF itself is flow control, not data; the byte after it shows that
+  // it has been taken.
+  ASSERT_TRUE(SetCommMask(device_, EV_RXCHAR));
+  auto arrival = StartWait(device_);
+  pty_.Write("\x13x");
+  ASSERT_EQ(Finish(arrival).mask, EV_RXCHAR);
+  EXPECT_EQ(ReadAll(), "x");
+  DWORD written = 0;
+  OverlappedWrite write;
+  EXPECT_FALSE(WriteFile(device_, "held", 4, &written, &write.overlapped));
+  EXPECT_EQ(GetLastError(), ERROR_IO_PENDING);
+  EXPECT_EQ(pty_.ReadAvailable(100ms), "");
+  pty_.Write("\x11");
+  EXPECT_EQ(pty_.ReadExactly(4), "held");
 }
 
 TEST_F(SerialDeviceTest, SettingsTheDriverTookOnlyInPartAreRefused) {
@@ -208,6 +279,15 @@ TEST_F(SerialDeviceTest, RejectedSettingsLeaveTheDeviceAsItWas) {
   bad.fOutX = 1;
   bad.XonChar = bad.XoffChar = 0x11;
   EXPECT_FALSE(SetCommState(device_, &bad));
+  // One and a half stop bits exist only for five data bits.
+  for (BYTE size : {6, 7, 8}) {
+    bad = dcb;
+    bad.ByteSize = size;
+    bad.StopBits = ONE5STOPBITS;
+    SetLastError(0);
+    EXPECT_FALSE(SetCommState(device_, &bad)) << int(size);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  }
 
   termios after = SlaveSettings();
   EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
@@ -216,17 +296,54 @@ TEST_F(SerialDeviceTest, RejectedSettingsLeaveTheDeviceAsItWas) {
   ASSERT_TRUE(GetCommState(device_, &kept));
   EXPECT_EQ(kept.BaudRate, 9600u);
   EXPECT_EQ(kept.ByteSize, dcb.ByteSize);
+  EXPECT_EQ(kept.StopBits, dcb.StopBits);
+}
+
+// What the program before left in the input flags does not survive the open:
+// bytes arrive as they came, whatever fParity says.
+TEST(SerialDeviceOpen, InputFlagsComeFromTheSettingsAlone) {
+  PtyPair pty;
+  PortFolder ports;
+  ports.Link(kPort, pty.SlavePath());
+  LeaveSettings(pty, [](termios& left) {
+    left.c_iflag |= IGNPAR | INPCK | PARMRK | BRKINT | ISTRIP | IXANY | IUCLC | ICRNL;
+  });
+
+  HANDLE device = OpenCom(kPort);
+  ASSERT_NE(device, INVALID_HANDLE_VALUE);
+  termios opened{};
+  ASSERT_EQ(tcgetattr(pty.MasterFd(), &opened), 0);
+  EXPECT_EQ(opened.c_iflag, static_cast<tcflag_t>(IGNBRK));
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(device, &dcb));
+  EXPECT_EQ(dcb.fParity, 0u);
+  dcb.fParity = 1;
+  ASSERT_TRUE(SetCommState(device, &dcb));
+  ASSERT_EQ(tcgetattr(pty.MasterFd(), &opened), 0);
+  EXPECT_EQ(opened.c_iflag, static_cast<tcflag_t>(IGNBRK));
+
+  const std::string bytes(
+      "\x00\xff\x7f\x80\xc1"
+      "A\r\x11\x13",
+      9);
+  pty.Write(bytes);
+  COMMTIMEOUTS timeouts{0, 0, 2000, 0, 0};
+  ASSERT_TRUE(SetCommTimeouts(device, &timeouts));
+  char got[16] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(device, got, static_cast<DWORD>(bytes.size()), &read, nullptr));
+  EXPECT_EQ(std::string(got, read), bytes);
+  CloseHandle(device);
 }
 
 TEST(SerialDeviceOpen, OriginalSettingsComeBackOnClose) {
   PtyPair pty;
   PortFolder ports;
   ports.Link(kPort, pty.SlavePath());
-  termios original{};
-  ASSERT_EQ(tcgetattr(pty.MasterFd(), &original), 0);
-  original.c_lflag |= ECHO | ICANON;
-  cfsetspeed(&original, B2400);
-  ASSERT_EQ(tcsetattr(pty.MasterFd(), TCSANOW, &original), 0);
+  LeaveSettings(pty, [](termios& original) {
+    original.c_lflag |= ECHO | ICANON;
+    cfsetspeed(&original, B2400);
+  });
 
   HANDLE device = OpenCom(kPort);
   ASSERT_NE(device, INVALID_HANDLE_VALUE);
@@ -464,25 +581,6 @@ TEST(SerialDeviceClose, WriteRacingTheCloseIsNeverLeftPending) {
   CloseHandle(sent);
 }
 
-// An overlapped write whose event and record live as long as the object.
-struct OverlappedWrite {
-  OverlappedWrite() { overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
-  ~OverlappedWrite() { CloseHandle(overlapped.hEvent); }
-  OverlappedWrite(const OverlappedWrite&) = delete;
-  OverlappedWrite& operator=(const OverlappedWrite&) = delete;
-
-  // True when the write of `block` went pending, as one the pty cannot take
-  // at once must.
-  bool StartPending(HANDLE device, const std::string& block) {
-    DWORD written = 0;
-    return !WriteFile(device, block.data(), static_cast<DWORD>(block.size()), &written,
-                      &overlapped) &&
-           GetLastError() == ERROR_IO_PENDING;
-  }
-
-  OVERLAPPED overlapped{};
-};
-
 TEST_F(SerialDeviceTest, PurgeAbandonsAWriteThePeerDoesNotRead) {
   OverlappedWrite write;
   OVERLAPPED& overlapped = write.overlapped;
@@ -665,6 +763,11 @@ TEST(SerialDeviceOpen, MissingDevicesAreNotFound) {
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 
+  // So does a port-folder link to a folder.
+  ports.Link(4, ports.Path());
+  EXPECT_EQ(OpenCom(4), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+
   // A node whose other side is gone counts as absent hardware.
   ports.Link(kPort, pty.SlavePath());
   pty.CloseMaster();
@@ -674,44 +777,62 @@ TEST(SerialDeviceOpen, MissingDevicesAreNotFound) {
   EXPECT_FALSE(GetPortAccessInfo(&info));
 }
 
-TEST(SerialDeviceOpen, PermissionRefusalNamesTheDeviceAndItsGroup) {
+// A refusal names the group whose members may open the device only when
+// joining it would help: the mode lets the group read and write, and the
+// group has a name.
+TEST(SerialDeviceOpen, PermissionRefusalNamesAGroupOnlyWhenJoiningItHelps) {
   PtyPair pty;
   PortFolder ports;
   ports.Link(kPort, pty.SlavePath());
   chmod(ports.Path().c_str(), 0755);
-  struct stat info {};
-  ASSERT_EQ(stat(pty.SlavePath().c_str(), &info), 0);
-  std::string group = getgrgid(info.st_gid) ? getgrgid(info.st_gid)->gr_name : "";
-  std::string expected = pty.SlavePath() + ":" + group;
-  int pipeFds[2];
-  ASSERT_EQ(pipe(pipeFds), 0);
-  int status = InChild([&] {
-    close(pipeFds[0]);
-    // An unprivileged user who may not open the device.
-    if (geteuid() == 0) {
+  struct stat original {};
+  ASSERT_EQ(stat(pty.SlavePath().c_str(), &original), 0);
+  group* dialout = getgrnam("dialout");
+  ASSERT_NE(dialout, nullptr);
+  gid_t nameless = 54321;
+  while (getgrgid(nameless) != nullptr) ++nameless;
+
+  struct Case {
+    const char* what;
+    gid_t group;
+    mode_t mode;
+    std::string named;
+  };
+  const Case cases[] = {
+      {"0600 root:root", 0, 0600, ""},
+      {"a group without a name", nameless, 0660, ""},
+      {"a group that may only write", dialout->gr_gid, 0620, ""},
+      {"dialout", dialout->gr_gid, 0660, "dialout"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(chown(pty.SlavePath().c_str(), 0, c.group), 0);
+    ASSERT_EQ(chmod(pty.SlavePath().c_str(), c.mode), 0);
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    int status = InChild([&] {
+      close(pipeFds[0]);
       passwd* nobody = getpwnam("nobody");
       if (nobody == nullptr || setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
           setuid(nobody->pw_uid) != 0) {
         return 90;
       }
-    } else if (chmod(pty.SlavePath().c_str(), 0) != 0) {
-      return 91;
-    }
-    if (OpenCom(kPort) != INVALID_HANDLE_VALUE) return 92;
-    if (GetLastError() != ERROR_PORT_PERMISSION_DENIED) return 93;
-    PortAccessInfo access{};
-    if (!GetPortAccessInfo(&access)) return 94;
-    std::string told = std::string(access.devicePath) + ":" + access.groupName;
-    [[maybe_unused]] ssize_t n = write(pipeFds[1], told.data(), told.size());
-    return 0;
-  });
-  close(pipeFds[1]);
-  char told[512] = {};
-  [[maybe_unused]] ssize_t n = read(pipeFds[0], told, sizeof told - 1);
-  close(pipeFds[0]);
-  chmod(pty.SlavePath().c_str(), 0620);
-  ASSERT_EQ(status, 0);
-  EXPECT_EQ(std::string(told), expected);
+      if (OpenCom(kPort) != INVALID_HANDLE_VALUE) return 92;
+      if (GetLastError() != ERROR_PORT_PERMISSION_DENIED) return 93;
+      PortAccessInfo access{};
+      if (!GetPortAccessInfo(&access)) return 94;
+      std::string told = std::string(access.devicePath) + ":" + access.groupName;
+      [[maybe_unused]] ssize_t n = write(pipeFds[1], told.data(), told.size());
+      return 0;
+    });
+    close(pipeFds[1]);
+    char told[512] = {};
+    [[maybe_unused]] ssize_t n = read(pipeFds[0], told, sizeof told - 1);
+    close(pipeFds[0]);
+    EXPECT_EQ(status, 0) << c.what;
+    EXPECT_EQ(std::string(told), pty.SlavePath() + ":" + c.named) << c.what;
+  }
+  chown(pty.SlavePath().c_str(), original.st_uid, original.st_gid);
+  chmod(pty.SlavePath().c_str(), original.st_mode & 07777);
 }
 
 }  // namespace

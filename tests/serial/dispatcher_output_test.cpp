@@ -1,6 +1,7 @@
 // The output ring and the output thread over a real pty.
 #include <cstring>
 
+#include "platform/errors.h"
 #include "serial/dispatcher_fixture.h"
 #include "serial/result_codes.h"
 
@@ -62,6 +63,33 @@ TEST_F(DispatcherTest, ClosingWhileAPeerStopsReadingEndsEverything) {
   D().CloseLine();
   EXPECT_FALSE(D().ThreadsRunning);
   EXPECT_EQ(D().DeviceHandle.load(), INVALID_HANDLE_VALUE);
+}
+
+// The output thread's write record lives in its frame: a write still pending
+// when a stop ends the thread is aborted first, not left to complete into a
+// frame that is gone.
+TEST_F(DispatcherTest, OutputThreadAbortsItsPendingWriteBeforeItLeaves) {
+  constexpr WORD kBig = 60000;  // more than the pty takes while the peer reads nothing
+  ASSERT_EQ(Open(kBig), 0);
+  std::string block(kBig, 'p');
+  ASSERT_EQ(D().WriteBlock(block.data(), kBig), ser::ecOK);
+  HANDLE device = D().DeviceHandle.load();
+  ASSERT_TRUE(PumpUntil([&] {
+    COMSTAT status{};
+    return ClearCommError(device, nullptr, &status) && status.cbOutQue > 0;
+  }));
+
+  D().StopThreads();
+  ASSERT_FALSE(D().ThreadsRunning);
+  // Nothing of the thread's is pending: the device takes a write of ours (at
+  // once or pending) instead of refusing a second write.
+  OVERLAPPED probe{};
+  probe.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD written = 0;
+  BOOL taken = WriteFile(device, "x", 1, &written, &probe);
+  EXPECT_TRUE(taken || GetLastError() == ERROR_IO_PENDING) << GetLastError();
+  PurgeComm(device, PURGE_TXABORT);
+  CloseHandle(probe.hEvent);
 }
 
 TEST_F(DispatcherTest, QueuedLineErrorsSurviveAWrite) {

@@ -171,7 +171,7 @@ TEST_F(DispatcherTest, ThreadBoostAndRS485SetThePriorities) {
 TEST_F(DispatcherTest, UnderRS485HardwareFlowLeavesRtsToTheDriver) {
   ASSERT_EQ(Open(), 0);
   D().ApplyRS485Mode(true);
-  D().SetHardwareFlow(3686, 409, ser::hfUseDTR);
+  D().SetHardwareFlow(3686, 409, 0);
   {
     ser::SectionHold hold(D().DispatcherLock);
     EXPECT_EQ(D().DeviceSettings.fRtsControl, static_cast<DWORD>(RTS_CONTROL_TOGGLE));

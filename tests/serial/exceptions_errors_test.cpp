@@ -134,10 +134,11 @@ TEST(SerExceptions, PermissionDeniedNamesDeviceAndGroup) {
               "Permission denied to open /dev/ttyUSB0: it may be opened by members of the group "
               "\"dialout\". Join that group (sudo adduser $USER dialout) and log in again.");
   }
-  const EPermissionDenied unknownGroup("/dev/ttyS3", "");
-  EXPECT_EQ(unknownGroup.Message(),
-            "Permission denied to open /dev/ttyS3. Join the group that may open it and log in "
-            "again.");
+  // No group that could help: the device's permissions must change.
+  const EPermissionDenied noGroup("/dev/ttyS3", "");
+  EXPECT_EQ(noGroup.Message(),
+            "Permission denied to open /dev/ttyS3: its permissions must be changed to let this "
+            "user read and write it.");
   // From the bare code, as the port check raises it, the text is the generic one.
   ExpectRaises<EPermissionDenied, EOpenComm>(-2013, ErrorMessageText(-2013));
   EXPECT_NE(ErrorMessageText(-2013).find("log in again"), std::string::npos);

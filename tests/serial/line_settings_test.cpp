@@ -58,13 +58,14 @@ TEST_F(DispatcherTest, InconsistentFlowLimitsAreRefusedAndChangeNothing) {
   EXPECT_EQ(sw, 0u);
 }
 
+// A pty honours XON/XOFF on transmit only; it never sends an XOFF itself.
 TEST_F(DispatcherTest, SoftwareFlowSetsTheLimitsAndCharacters) {
   ASSERT_EQ(Open(), 0);
-  ASSERT_EQ(D().SetSoftwareFlow(3072, 1024, ser::sfTransmit | ser::sfReceive), 0);
+  ASSERT_EQ(D().SetSoftwareFlow(3072, 1024, ser::sfTransmit), 0);
   DWORD hw, sw;
   char xon, xoff;
   D().GetFlowSettings(hw, sw, xon, xoff);
-  EXPECT_EQ(sw, ser::sfTransmit | ser::sfReceive);
+  EXPECT_EQ(sw, ser::sfTransmit);
   EXPECT_EQ(xon, 17);
   EXPECT_EQ(xoff, 19);
   ASSERT_EQ(D().SetFlowChars('A', 'B'), 0);
@@ -76,16 +77,23 @@ TEST_F(DispatcherTest, SoftwareFlowSetsTheLimitsAndCharacters) {
   EXPECT_EQ(sw, 0u);
 }
 
-TEST_F(DispatcherTest, DtrDrivenByHardwareFlowIsLeftAlone) {
+// Flow control the device cannot enforce is refused, and DTR and RTS stay
+// lines the program drives.
+TEST_F(DispatcherTest, RefusedHardwareFlowLeavesTheLinesToTheProgram) {
   ASSERT_EQ(Open(), 0);
+  const int notSupported = -static_cast<int>(ERROR_NOT_SUPPORTED);
+  EXPECT_EQ(D().SetHardwareFlow(3686, 409, ser::hfUseDTR), notSupported);
+  EXPECT_EQ(D().SetHardwareFlow(3686, 409, ser::hfUseRTS | ser::hfRequireCTS), notSupported);
+  EXPECT_FALSE(D().DtrAuto);
+  EXPECT_FALSE(D().RtsAuto);
   EXPECT_EQ(D().SetDtrState(false), 0);
   EXPECT_FALSE(D().DtrOn);
-  ASSERT_EQ(D().SetHardwareFlow(3686, 409, ser::hfUseDTR), 0);
-  EXPECT_TRUE(D().DtrAuto);
-  EXPECT_EQ(D().SetDtrState(true), 1);
-  EXPECT_FALSE(D().DtrOn);  // unchanged
   EXPECT_EQ(D().SetRtsState(false), 0);
   EXPECT_FALSE(D().RtsOn);
+  DWORD hw, sw;
+  char xon, xoff;
+  D().GetFlowSettings(hw, sw, xon, xoff);
+  EXPECT_EQ(hw, 0u);
 }
 
 TEST_F(DispatcherTest, LineOpenedWithAutomaticLinesIgnoresManualLevels) {
@@ -121,10 +129,9 @@ TEST(DispatcherNoDevice, OpeningAMissingPortFailsWithFileNotFound) {
 
 TEST_F(DispatcherTest, FlowLimitsFollowTheDriverQueueSizeInForce) {
   ASSERT_EQ(Open(), 0);
-  EXPECT_EQ(D().SetHardwareFlow(7000, 100, ser::hfUseDTR), ser::ecBadArgument);
+  EXPECT_EQ(D().SetSoftwareFlow(7000, 100, ser::sfTransmit), ser::ecBadArgument);
   ASSERT_EQ(D().SetDriverQueues(8192, kOutSize), 0);
-  EXPECT_EQ(D().SetHardwareFlow(7000, 100, ser::hfUseDTR), 0);
-  EXPECT_TRUE(D().DtrAuto);
+  EXPECT_EQ(D().SetSoftwareFlow(7000, 100, ser::sfTransmit), 0);
 }
 
 // Reaches the change-bit refresh that the dispatch thread runs for modem events.

@@ -451,7 +451,6 @@ TEST_F(ComPortLine, HandlerModeFollowsTheAssignedEvents) {
 }
 
 TEST_F(ComPortLine, SettingsStoredWhileClosedReachTheLineAtOpen) {
-  port_->SetHWFlowOptions({hwfRequireDSR, hwfRequireCTS});
   port_->SetSWFlowOptions(swfTransmit);
   port_->SetXOnChar('Q');
   port_->SetXOffChar('S');
@@ -463,7 +462,7 @@ TEST_F(ComPortLine, SettingsStoredWhileClosedReachTheLineAtOpen) {
   DWORD hardware = 0, software = 0;
   char xon = 0, xoff = 0;
   d.GetFlowSettings(hardware, software, xon, xoff);
-  EXPECT_EQ(hardware, ser::hfRequireDSR | ser::hfRequireCTS);
+  EXPECT_EQ(hardware, 0u);
   EXPECT_EQ(software, ser::sfTransmit);
   EXPECT_EQ(xon, 'Q');
   EXPECT_EQ(xoff, 'S');
@@ -499,12 +498,32 @@ TEST_F(ComPortLine, SettingsGoToTheOpenLine) {
   port_->SetDTR(false);
   EXPECT_FALSE(port_->DTR());
   EXPECT_FALSE(port_->ActiveDispatcher->DtrOn);
-  // DTR driven by the handshake does not take a wish.
-  port_->SetHWFlowOptions({hwfUseDTR});
-  port_->SetDTR(true);
-  EXPECT_FALSE(port_->DTR());
   EXPECT_EQ(port_->LineErrorValue(), 0);
   EXPECT_FALSE(port_->LineBreakValue());
+}
+
+// Flow control the line cannot enforce (a pty has no modem lines) is refused
+// at once with the platform's text, and leaves the port as it was.
+TEST_F(ComPortLine, FlowControlTheLineCannotEnforceIsRefused) {
+  OpenPort();
+  for (THWFlowOptionSet options : {THWFlowOptionSet({hwfUseDTR}), THWFlowOptionSet({hwfRequireDSR}),
+                                   THWFlowOptionSet({hwfUseRTS, hwfRequireCTS})}) {
+    try {
+      port_->SetHWFlowOptions(options);
+      ADD_FAILURE() << "accepted";
+    } catch (const ser::EInOutError& error) {
+      EXPECT_EQ(std::string(error.what()).rfind("The request is not supported.", 0), 0u);
+    }
+    EXPECT_EQ(port_->HWFlowOptions(), THWFlowOptionSet());
+  }
+  EXPECT_THROW(port_->SetSWFlowOptions(swfReceive), ser::EInOutError);
+  EXPECT_EQ(port_->SWFlowOptions(), swfNone);
+  // DTR and RTS are still the program's to drive.
+  port_->SetDTR(false);
+  port_->SetRTS(false);
+  EXPECT_FALSE(port_->ActiveDispatcher->DtrOn);
+  EXPECT_FALSE(port_->ActiveDispatcher->RtsOn);
+  EXPECT_FALSE(port_->RTS());
 }
 
 }  // namespace

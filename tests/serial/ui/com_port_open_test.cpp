@@ -17,6 +17,7 @@
 #include "serial/ui/port_probe.h"
 #include "serial/ui/port_test_support.h"
 #include "support/pty_pair.h"
+#include "support/tty_holder.h"
 
 namespace morvel::test {
 namespace {
@@ -176,18 +177,13 @@ TEST_F(ComPortOpen, APortThatVanishesAfterTheChoiceFailsWithoutAskingAgain) {
   EXPECT_EQ(answer.Shown(), 1);
 }
 
+// Listing and a refused open leave the other program's tty as it had it.
 TEST_F(ComPortOpen, APortHeldByAnotherProgramIsListedButCannotBeOpened) {
   PtyPair pty;
   folder_.Link(5, pty.SlavePath());
-  ChildProcess holder([](int out) {
-    HANDLE device = CreateFileA("\\\\.\\COM5", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    WriteAll(out, device != INVALID_HANDLE_VALUE ? "held\n" : "failed\n");
-    pause();
-  });
-  ASSERT_EQ(holder.ReadUntil("\n"), "held\n");
+  TtyHolder holder(pty.SlavePath());
+  ASSERT_GT(holder.Queued(), 0u);
 
-  EXPECT_TRUE(PortExists(5));
   TestPort port(nullptr);
   DialogAnswer answer("COM5", DialogAnswer::kOk);
   try {
@@ -201,50 +197,68 @@ TEST_F(ComPortOpen, APortHeldByAnotherProgramIsListedButCannotBeOpened) {
   EXPECT_EQ(port.ComNumber(), 5);
   EXPECT_FALSE(port.Open());
   EXPECT_EQ(port.ActiveDispatcher, nullptr);
+  EXPECT_EQ(holder.Look(), "icanon echo opost excl");
+  EXPECT_EQ(pty.ReadExactly(holder.Queued()).size(), holder.Queued());
 }
 
-TEST_F(ComPortOpen, APortRefusedToThisUserIsListedAndSaysWhichGroupMayOpenIt) {
+// A device this user may not open is listed; opening it says which device
+// refused, and names a group only when joining it would help.
+TEST_F(ComPortOpen, APortRefusedToThisUserIsListedAndSaysWhatWouldHelp) {
   PtyPair pty;
   folder_.Link(6, pty.SlavePath());
-  // A device only root and the dialout group may open, and a child process
-  // that runs as nobody: a real refusal by the kernel.
+  ASSERT_EQ(chmod(folder_.Path().c_str(), 0755), 0);
   group* dialout = getgrnam("dialout");
   ASSERT_NE(dialout, nullptr);
-  ASSERT_EQ(chown(pty.SlavePath().c_str(), 0, dialout->gr_gid), 0);
-  ASSERT_EQ(chmod(pty.SlavePath().c_str(), 0660), 0);
-  ASSERT_EQ(chmod(folder_.Path().c_str(), 0755), 0);
-
-  ChildProcess user([](int out) {
-    if (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
-        setresuid(65534, 65534, 65534) != 0) {
-      WriteAll(out, "no-drop\n");
-      return;
-    }
-    std::string report = PortExists(6) ? "listed|" : "missing|";
-    TSerComPort port(nullptr);
-    port.SetComNumber(6);
-    try {
-      port.SetOpen(true);
-      report += "opened";
-    } catch (const ser::EOpenComm& error) {
-      report += std::to_string(error.ResultCode) + "|" + error.what();
-      if (dynamic_cast<const ser::EPermissionDenied*>(&error)) report += "|permission";
-    } catch (const std::exception& error) {
-      report += std::string("other|") + error.what();
-    }
-    report += port.Open() ? "|open" : "|closed";
-    WriteAll(out, report + "\n");
-  });
-  std::string report = user.ReadUntil("\n");
-  ASSERT_NE(report, "no-drop\n");
-  EXPECT_EQ(report.substr(0, 7), "listed|") << report;
-  EXPECT_NE(report.find("|-2013|"), std::string::npos) << report;
-  EXPECT_NE(report.find(std::filesystem::canonical(pty.SlavePath()).string()), std::string::npos)
-      << report;
-  EXPECT_NE(report.find("dialout"), std::string::npos) << report;
-  EXPECT_NE(report.find("log in again"), std::string::npos) << report;
-  EXPECT_EQ(report.find("already open"), std::string::npos) << report;
-  EXPECT_NE(report.find("|permission|closed"), std::string::npos) << report;
+  gid_t nameless = 54321;
+  while (getgrgid(nameless) != nullptr) ++nameless;
+  const std::string device = std::filesystem::canonical(pty.SlavePath()).string();
+  const std::string join =
+      ": it may be opened by members of the group \"dialout\". Join that group (sudo adduser "
+      "$USER dialout) and log in again.";
+  const std::string change = ": its permissions must be changed";
+  struct Case {
+    const char* what;
+    gid_t group;
+    mode_t mode;
+    const std::string& says;
+  };
+  const Case cases[] = {
+      {"root:dialout 0660", dialout->gr_gid, 0660, join},
+      {"root:root 0600", 0, 0600, change},
+      {"a group without a name", nameless, 0660, change},
+  };
+  for (const Case& c : cases) {
+    // A real refusal by the kernel, to a child process that runs as nobody.
+    ASSERT_EQ(chown(pty.SlavePath().c_str(), 0, c.group), 0);
+    ASSERT_EQ(chmod(pty.SlavePath().c_str(), c.mode), 0);
+    ChildProcess user([](int out) {
+      if (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
+          setresuid(65534, 65534, 65534) != 0) {
+        WriteAll(out, "no-drop\n");
+        return;
+      }
+      std::string report = PortExists(6) ? "listed|" : "missing|";
+      TSerComPort port(nullptr);
+      port.SetComNumber(6);
+      try {
+        port.SetOpen(true);
+        report += "opened";
+      } catch (const ser::EOpenComm& error) {
+        report += std::to_string(error.ResultCode) + "|" + error.what();
+        if (dynamic_cast<const ser::EPermissionDenied*>(&error)) report += "|permission";
+      } catch (const std::exception& error) {
+        report += std::string("other|") + error.what();
+      }
+      report += port.Open() ? "|open" : "|closed";
+      WriteAll(out, report + "\n");
+    });
+    std::string report = user.ReadUntil("\n");
+    ASSERT_NE(report, "no-drop\n");
+    EXPECT_EQ(report.substr(0, 7), "listed|") << report;
+    EXPECT_NE(report.find("|-2013|Permission denied to open " + device + c.says), std::string::npos)
+        << c.what << ": " << report;
+    EXPECT_NE(report.find("|permission|closed"), std::string::npos) << report;
+  }
 }
 
 TEST_F(ComPortOpen, PortsAboveFiftyAreNotListedButOpenWhenSetDirectly) {
