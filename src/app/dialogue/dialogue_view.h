@@ -6,31 +6,7 @@
 #include <optional>
 #include <string>
 
-// The 22 entry fields, named as on the window.
-enum class Field {
-  MASTER1,
-  MASTER2,
-  MASTER3,
-  MASTER4,
-  MASTER5,
-  MASTER6,
-  MASTER7,
-  MASTER8,
-  SERVICE,
-  SMSCentrum,
-  SMSPhone1,
-  SMSPhone2,
-  SMSPhone3,
-  SMSPhone4,
-  SMSPhone5,
-  SMSPhone6,
-  SMSText1,
-  SMSText2,
-  SMStext3,
-  SMStext4,
-  SMStext5,
-  SMSText6,
-};
+#include "config/config_fields.h"
 
 // Colours the dialogue gives the signal meter.
 struct Rgb {
@@ -42,9 +18,12 @@ class DialogueView {
  public:
   virtual ~DialogueView() = default;
 
-  virtual std::string FieldText(Field field) const = 0;
+  // The 21 fields the configuration is made of.
+  virtual std::string FieldText(config::ConfigField field) const = 0;
   // Runs the field's change handler, so what it keeps is the filtered text.
-  virtual void SetFieldText(Field field, const std::string& text) = 0;
+  virtual void SetFieldText(config::ConfigField field, const std::string& text) = 0;
+  // The SMS service centre, shown only: no filter.
+  virtual void SetCentreText(const std::string& text) = 0;
 
   // Adds one line at the end of the monitor page.
   virtual void AppendMonitorLine(const std::string& line) = 0;

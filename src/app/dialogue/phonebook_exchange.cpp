@@ -12,33 +12,38 @@
 
 namespace {
 
+using config::ConfigField;
+
 struct TagSlot {
   const char* Tag;
-  Field ShownIn;
+  ConfigField ShownIn;
 };
 
-// Slot k of SimIndex; the first nine are written back in this order.
-constexpr std::array<TagSlot, kTagCount> kTags{{
-    {"MASTER1", Field::MASTER1},
-    {"MASTER2", Field::MASTER2},
-    {"MASTER3", Field::MASTER3},
-    {"MASTER4", Field::MASTER4},
-    {"MASTER5", Field::MASTER5},
-    {"MASTER6", Field::MASTER6},
-    {"MASTER7", Field::MASTER7},
-    {"MASTER8", Field::MASTER8},
-    {"SERVICE", Field::SERVICE},
-    {"SMSCentrum", Field::SMSCentrum},
+// Slots 0 to 8 of SimIndex, written back in this order.
+constexpr std::array<TagSlot, 9> kWrittenTags{{
+    {"MASTER1", ConfigField::MASTER1},
+    {"MASTER2", ConfigField::MASTER2},
+    {"MASTER3", ConfigField::MASTER3},
+    {"MASTER4", ConfigField::MASTER4},
+    {"MASTER5", ConfigField::MASTER5},
+    {"MASTER6", ConfigField::MASTER6},
+    {"MASTER7", ConfigField::MASTER7},
+    {"MASTER8", ConfigField::MASTER8},
+    {"SERVICE", ConfigField::SERVICE},
 }};
-constexpr int32_t kWrittenTags = 9;
+// Slot 9: read into the centre field and erased by Save PBook, never written.
+constexpr int kCentreSlot = 9;
+constexpr char kCentreTag[] = "SMSCentrum";
+static_assert(kCentreSlot + 1 == kTagCount);
 // Entries under this tag belong to the device itself: never shown or touched.
 constexpr char kReservedTag[] = "IO";
 constexpr DWORD kEraseWait = 200;
 
 std::optional<int> SlotOf(const std::string& tag) {
-  for (int k = 0; k < kTagCount; ++k) {
-    if (tag == kTags[k].Tag) return k;
+  for (int k = 0; k < kCentreSlot; ++k) {
+    if (tag == kWrittenTags[k].Tag) return k;
   }
+  if (tag == kCentreTag) return kCentreSlot;
   return std::nullopt;
 }
 
@@ -53,7 +58,7 @@ std::optional<int> FirstKnownSlot(const std::array<int32_t, kTagCount>& simIndex
 }  // namespace
 
 void Dialogue::ClearPhoneFields() {
-  for (int k = 0; k < kWrittenTags; ++k) view_.SetFieldText(kTags[k].ShownIn, "");
+  for (const TagSlot& slot : kWrittenTags) view_.SetFieldText(slot.ShownIn, "");
 }
 
 void Dialogue::ListPhonebook() {
@@ -85,13 +90,17 @@ void Dialogue::PhonebookEntryReply() {
   if (tag != kReservedTag) view_.AddTreeNode(location + ":" + tag + "[" + number + "]");
   if (std::optional<int> slot = SlotOf(tag)) {
     State.SimIndex[*slot] = ToInteger(location);
-    view_.SetFieldText(kTags[*slot].ShownIn, number);
+    if (*slot == kCentreSlot) {
+      view_.SetCentreText(number);
+    } else {
+      view_.SetFieldText(kWrittenTags[*slot].ShownIn, number);
+    }
   }
 }
 
 void Dialogue::CentreReply() {
   CutThrough('"');
-  view_.SetFieldText(Field::SMSCentrum, TextBefore('"'));
+  view_.SetCentreText(TextBefore('"'));
 }
 
 void Dialogue::SavePhoneClick() {
@@ -124,8 +133,8 @@ void Dialogue::EraseStep() {
 void Dialogue::WriteStep() {
   State.DeviceReady = false;
   ++State.StepIndex;
-  if (State.StepIndex >= 1 && State.StepIndex <= kWrittenTags) {
-    const TagSlot& slot = kTags[State.StepIndex - 1];
+  if (State.StepIndex >= 1 && State.StepIndex <= static_cast<int32_t>(kWrittenTags.size())) {
+    const TagSlot& slot = kWrittenTags[State.StepIndex - 1];
     const std::string number = view_.FieldText(slot.ShownIn);
     Send(number.empty() ? std::string("AT")
                         : "AT+CPBW=," + number + ",145,\"" + std::string(slot.Tag) + "\"");

@@ -19,12 +19,13 @@ bool IsSlot(int32_t index) {
   return index >= kFirstSlot && index <= kLastSlot;
 }
 
-Field PhoneField(int32_t slot) {
-  return static_cast<Field>(static_cast<int>(Field::SMSPhone1) + slot - kFirstSlot);
+// Each slot's number and text are neighbours in the field order.
+config::ConfigField PhoneField(int32_t slot) {
+  return config::FieldAt(config::LineOf(config::ConfigField::SMSPhone1) + 2 * (slot - kFirstSlot));
 }
 
-Field TextField(int32_t slot) {
-  return static_cast<Field>(static_cast<int>(Field::SMSText1) + slot - kFirstSlot);
+config::ConfigField TextField(int32_t slot) {
+  return config::FieldAt(config::LineOf(config::ConfigField::SMSText1) + 2 * (slot - kFirstSlot));
 }
 
 }  // namespace

@@ -15,21 +15,10 @@
 
 #include "app/window/bit_button.h"
 #include "app/window/gauge.h"
+#include "app/window/latin1.h"
 #include "app/window/shape.h"
 #include "gui/guarded.h"
 #include "serial/ui/com_port.h"
-
-namespace {
-
-QString Latin1(const std::string& text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string Bytes(const QString& text) {
-  return text.toLatin1().toStdString();
-}
-
-}  // namespace
 
 TForm1::TForm1() {
   // The pictures live in this static library; nothing else would pull them in.
@@ -65,6 +54,7 @@ void TForm1::ConnectHandlers() {
             Guarded([this, button = button, handler = handler] { (this->*handler)(button); }));
   }
   connect(TreeView1, &QTreeWidget::clicked, this, Guarded([this] { ViewTree(TreeView1); }));
+  ConnectFieldHandlers();
 }
 
 void TForm1::FormCreate(QObject*) {
@@ -105,64 +95,6 @@ void TForm1::ButtonSaveSMSClick(QObject*) {
 
 void TForm1::ButtonDeleteSMSClick(QObject*) {
   dialogue_->ButtonDeleteSMSClick();
-}
-
-QLineEdit* TForm1::FieldEdit(Field field) const {
-  switch (field) {
-    case Field::MASTER1:
-      return MASTER1;
-    case Field::MASTER2:
-      return MASTER2;
-    case Field::MASTER3:
-      return MASTER3;
-    case Field::MASTER4:
-      return MASTER4;
-    case Field::MASTER5:
-      return MASTER5;
-    case Field::MASTER6:
-      return MASTER6;
-    case Field::MASTER7:
-      return MASTER7;
-    case Field::MASTER8:
-      return MASTER8;
-    case Field::SERVICE:
-      return SERVICE;
-    case Field::SMSCentrum:
-      return SMSCentrum;
-    case Field::SMSPhone1:
-      return SMSPhone1;
-    case Field::SMSPhone2:
-      return SMSPhone2;
-    case Field::SMSPhone3:
-      return SMSPhone3;
-    case Field::SMSPhone4:
-      return SMSPhone4;
-    case Field::SMSPhone5:
-      return SMSPhone5;
-    case Field::SMSPhone6:
-      return SMSPhone6;
-    case Field::SMSText1:
-      return SMSText1;
-    case Field::SMSText2:
-      return SMSText2;
-    case Field::SMStext3:
-      return SMStext3;
-    case Field::SMStext4:
-      return SMStext4;
-    case Field::SMStext5:
-      return SMStext5;
-    case Field::SMSText6:
-      return SMSText6;
-  }
-  return nullptr;
-}
-
-std::string TForm1::FieldText(Field field) const {
-  return Bytes(FieldEdit(field)->text());
-}
-
-void TForm1::SetFieldText(Field field, const std::string& text) {
-  FieldEdit(field)->setText(Latin1(text));
 }
 
 void TForm1::AppendMonitorLine(const std::string& line) {

@@ -8,6 +8,8 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "app/dialogue/dialogue.h"
 #include "app/dialogue/dialogue_view.h"
@@ -47,13 +49,52 @@ class TForm1 : public QMainWindow, public DialogueView {
   void ButtonLoadSMSClick(QObject* sender);
   void ButtonSaveSMSClick(QObject* sender);
   void ButtonDeleteSMSClick(QObject* sender);
+  void SaveToPCClick(QObject* sender);
+  void LoadToPCClick(QObject* sender);
+
+  // Each filtered field's change handler filters its text and puts the caret
+  // at the end.
+  void MASTER1Change(QObject*) { FieldChange(config::ConfigField::MASTER1); }
+  void MASTER2Change(QObject*) { FieldChange(config::ConfigField::MASTER2); }
+  void MASTER3Change(QObject*) { FieldChange(config::ConfigField::MASTER3); }
+  void MASTER4Change(QObject*) { FieldChange(config::ConfigField::MASTER4); }
+  void MASTER5Change(QObject*) { FieldChange(config::ConfigField::MASTER5); }
+  void MASTER6Change(QObject*) { FieldChange(config::ConfigField::MASTER6); }
+  void MASTER7Change(QObject*) { FieldChange(config::ConfigField::MASTER7); }
+  void MASTER8Change(QObject*) { FieldChange(config::ConfigField::MASTER8); }
+  void SERVICEChange(QObject*) { FieldChange(config::ConfigField::SERVICE); }
+  void SMSPhone1Change(QObject*) { FieldChange(config::ConfigField::SMSPhone1); }
+  void SMSPhone2Change(QObject*) { FieldChange(config::ConfigField::SMSPhone2); }
+  void SMSPhone3Change(QObject*) { FieldChange(config::ConfigField::SMSPhone3); }
+  void SMSPhone4Change(QObject*) { FieldChange(config::ConfigField::SMSPhone4); }
+  void SMSPhone5Change(QObject*) { FieldChange(config::ConfigField::SMSPhone5); }
+  void SMSPhone6Change(QObject*) { FieldChange(config::ConfigField::SMSPhone6); }
+  void SMSText1Change(QObject*) { FieldChange(config::ConfigField::SMSText1); }
+  void SMSText2Change(QObject*) { FieldChange(config::ConfigField::SMSText2); }
+  void SMStext3Change(QObject*) { FieldChange(config::ConfigField::SMStext3); }
+  void SMStext4Change(QObject*) { FieldChange(config::ConfigField::SMStext4); }
+  void SMStext5Change(QObject*) { FieldChange(config::ConfigField::SMStext5); }
+  void SMSText6Change(QObject*) { FieldChange(config::ConfigField::SMSText6); }
+  // Clicking into a phonebook field leaves no tree entry selected, so Delete
+  // PNum. acts only on an entry chosen afterwards.
+  void MASTER1Click(QObject*) { ClearTreeSelection(); }
+  void MASTER2Click(QObject*) { ClearTreeSelection(); }
+  void MASTER3Click(QObject*) { ClearTreeSelection(); }
+  void MASTER4Click(QObject*) { ClearTreeSelection(); }
+  void MASTER5Click(QObject*) { ClearTreeSelection(); }
+  void MASTER6Click(QObject*) { ClearTreeSelection(); }
+  void MASTER7Click(QObject*) { ClearTreeSelection(); }
+  void MASTER8Click(QObject*) { ClearTreeSelection(); }
+  void SERVICEClick(QObject*) { ClearTreeSelection(); }
+  void SMSCentrumClick(QObject*) { ClearTreeSelection(); }
 
   // The dialogue and its state, for whoever needs to look (tests).
   Dialogue& DeviceDialogue() { return *dialogue_; }
 
   // ---- DialogueView.
-  std::string FieldText(Field field) const override;
-  void SetFieldText(Field field, const std::string& text) override;
+  std::string FieldText(config::ConfigField field) const override;
+  void SetFieldText(config::ConfigField field, const std::string& text) override;
+  void SetCentreText(const std::string& text) override;
   void AppendMonitorLine(const std::string& line) override;
   void SetLedVisible(bool visible) override;
   int LinkProgress() const override;
@@ -120,7 +161,19 @@ class TForm1 : public QMainWindow, public DialogueView {
   void CreateMonitorPage();
   void CreateComponents();
   void ConnectHandlers();
-  QLineEdit* FieldEdit(Field field) const;
+  void ConnectFieldHandlers();
+  void FieldChange(config::ConfigField field);
+  void ClearTreeSelection();
+  QLineEdit* FieldEdit(config::ConfigField field) const;
+
+ protected:
+  // Raises the click handlers of the phonebook fields.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  std::array<QLineEdit*, config::kConfigFieldCount> fields_{};
+  // The fields with a click handler, and the handler.
+  std::vector<std::pair<QLineEdit*, void (TForm1::*)(QObject*)>> fieldClicks_;
 
   // Owner of the non-visual components; goes first when the window does.
   std::unique_ptr<TComponent> components_;
