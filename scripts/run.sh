@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh release
+# Only the two programs it starts: the tests and benchmarks are not needed here.
+scripts/build.sh release morvel kestrix-sim
 bin=build/release
 
 ports=$(mktemp -d "${TMPDIR:-/tmp}/morvel-ports-XXXXXX")
