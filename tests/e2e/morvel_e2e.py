@@ -33,6 +33,7 @@ _start_session_bus()
 
 import pyatspi  # noqa: E402  (connects to the bus above)
 from Xlib import X, display as xdisplay, protocol  # noqa: E402
+from Xlib.error import XError  # noqa: E402
 
 MORVEL = os.environ["MORVEL_BINARY"]
 SIMULATOR = os.environ["KESTRIX_SIM_BINARY"]
@@ -78,12 +79,15 @@ def text_of(accessible):
 
 
 def press(accessible):
-    action = accessible.queryAction()
-    for i in range(action.nActions):
-        if action.getName(i) in ("Press", "press", "click"):
-            action.doAction(i)
-            return
-    raise AssertionError(f"{accessible.name} cannot be pressed")
+    """Presses a button or tab as soon as it offers that action (a control
+    on a page being switched to, or one being enabled, offers none yet)."""
+    def pressed():
+        action = accessible.queryAction()
+        for i in range(action.nActions):
+            if action.getName(i) in ("Press", "press", "click"):
+                return action.doAction(i) or True
+        return False
+    wait_for(f"{accessible.name} to be pressable", pressed)
 
 
 class Session:
@@ -169,7 +173,7 @@ class Session:
     def main_window(self):
         return self.window("frame", "Morvel")
 
-    def control(self, role, name):
+    def control(self, role, name=None):
         return wait_for(f"{role} {name!r}", lambda: find(self.main_window(), role, name))
 
     def monitor_lines(self):
@@ -195,9 +199,17 @@ class Session:
         protocols = x.intern_atom("WM_PROTOCOLS")
         delete = x.intern_atom("WM_DELETE_WINDOW")
         pid_atom = x.intern_atom("_NET_WM_PID")
-        for window in x.screen().root.query_tree().children:
-            pid = window.get_full_property(pid_atom, X.AnyPropertyType)
-            if pid is None or pid.value[0] != self.morvel.pid:
+        # Top-level windows are children of the root, or of a window
+        # manager's frames.
+        windows = list(x.screen().root.query_tree().children)
+        while windows:
+            window = windows.pop()
+            try:
+                pid = window.get_full_property(pid_atom, X.AnyPropertyType)
+                if pid is None or pid.value[0] != self.morvel.pid:
+                    windows.extend(window.query_tree().children)
+                    continue
+            except XError:  # gone while we looked
                 continue
             event = protocol.event.ClientMessage(window=window, client_type=protocols,
                                                  data=(32, [delete, X.CurrentTime, 0, 0, 0]))

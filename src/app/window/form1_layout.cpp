@@ -176,6 +176,7 @@ void TForm1::CreateWindowControls() {
 void TForm1::CreatePhonePage() {
   PHONE = new QWidget;
   PHONE->setObjectName("PHONE");
+  PHONE->setAccessibleName("PHONE");
   PageControl1->addTab(PHONE, "PHONE");
 
   Label1 = MakeLabel(PHONE, "Label1", "MASTER1", 8, 28, 51, 13);
@@ -219,6 +220,7 @@ void TForm1::CreatePhonePage() {
 void TForm1::CreateSmsPage() {
   SMS = new QWidget;
   SMS->setObjectName("SMS");
+  SMS->setAccessibleName("SMS");
   PageControl1->addTab(SMS, "SMS");
 
   Label7 = MakeLabel(SMS, "Label7", "Phone:", 96, 8, 34, 13);
@@ -257,6 +259,7 @@ void TForm1::CreateSmsPage() {
 void TForm1::CreateMonitorPage() {
   TabSheet1 = new QWidget;
   TabSheet1->setObjectName("TabSheet1");
+  TabSheet1->setAccessibleName("MONITOR");
   PageControl1->addTab(TabSheet1, "MONITOR");
   Monitor = MakeMemo(TabSheet1, "Monitor", 0, 0, 473, 265);
   ButtonFaceBackground(Monitor);
