@@ -154,9 +154,12 @@ class Session:
         def probe():
             desktop = pyatspi.Registry.getDesktop(0)
             for i in range(desktop.childCount):
-                app = desktop.getChildAtIndex(i)
-                if app is not None and app.name == "Morvel" and app.get_process_id() == self.morvel.pid:
-                    return app
+                try:
+                    app = desktop.getChildAtIndex(i)
+                    if app.name == "Morvel" and app.get_process_id() == self.morvel.pid:
+                        return app
+                except Exception:  # an application of an earlier test, gone
+                    continue
             return None
         return wait_for("morvel on the accessibility bus", probe)
 
