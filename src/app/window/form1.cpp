@@ -20,12 +20,12 @@
 #include "gui/guarded.h"
 #include "serial/ui/com_port.h"
 
-TForm1::TForm1() {
+TForm1::TForm1(const RecorderOptions& recorders) {
   // The pictures live in this static library; nothing else would pull them in.
   Q_INIT_RESOURCE(pictures);
   setObjectName("Form1");
   CreateWindowControls();
-  CreateComponents();
+  CreateComponents(recorders);
   dialogue_ = std::make_unique<Dialogue>(*SerComPort1, *this);
   ConnectHandlers();
   Timer1->start();

@@ -13,6 +13,7 @@
 
 #include "app/dialogue/dialogue.h"
 #include "app/dialogue/dialogue_view.h"
+#include "app/window/recorder_options.h"
 #include "gui/component.h"
 
 class QFileDialog;
@@ -35,7 +36,7 @@ class TForm1 : public QMainWindow, public DialogueView {
  public:
   // Builds the window with all its controls and components, then runs
   // FormCreate; an error escaping it goes to the standard exception report.
-  TForm1();
+  explicit TForm1(const RecorderOptions& recorders = {});
   ~TForm1() override;
 
   // ---- Handlers.
@@ -159,7 +160,7 @@ class TForm1 : public QMainWindow, public DialogueView {
   void CreatePhonePage();
   void CreateSmsPage();
   void CreateMonitorPage();
-  void CreateComponents();
+  void CreateComponents(const RecorderOptions& recorders);
   void ConnectHandlers();
   void ConnectFieldHandlers();
   void FieldChange(config::ConfigField field);

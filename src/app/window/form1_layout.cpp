@@ -266,13 +266,22 @@ void TForm1::CreateMonitorPage() {
   Monitor->setToolTip("Monitoring serial comunication in Kestrix.");
 }
 
-void TForm1::CreateComponents() {
+void TForm1::CreateComponents(const RecorderOptions& recorders) {
   components_ = std::make_unique<TComponent>(nullptr);
   components_->Name = "Form1";
   SerComPort1 = new TSerComPort(components_.get());
   SerComPort1->Name = "SerComPort1";
   SerComPort1->SetTraceName("SERIAL.TRC");
   SerComPort1->SetLogName("SERIAL.LOG");
+  // Asked for on the command line: recorded from the open, written at the close.
+  if (recorders.Trace) {
+    SerComPort1->SetTraceName(recorders.Folder + "/SERIAL.TRC");
+    SerComPort1->SetTracing(tlOn);
+  }
+  if (recorders.Log) {
+    SerComPort1->SetLogName(recorders.Folder + "/SERIAL.LOG");
+    SerComPort1->SetLogging(tlOn);
+  }
 
   for (QFileDialog** dialog : {&OpenDialog1, &SaveDialog1}) {
     *dialog = new QFileDialog(this);
