@@ -42,6 +42,9 @@ DEADLINE = 30.0
 
 # pyatspi still goes through interfaces that the library marks as old.
 warnings.filterwarnings("ignore", category=DeprecationWarning)
+# An application that left the bus without a word must not stall a call for
+# D-Bus's default 25 s: answers here come within milliseconds.
+pyatspi.setTimeout(2000, 15000)
 
 
 class Timeout(AssertionError):
@@ -144,8 +147,8 @@ class Session:
         wait_for("the COM link", lambda: os.path.realpath(
             os.path.join(self.ports, f"com{self.com}")) == os.path.realpath(self.device))
 
-    def start_morvel(self):
-        self.morvel = subprocess.Popen([MORVEL], env=self.env, stdout=subprocess.PIPE,
+    def start_morvel(self, *args):
+        self.morvel = subprocess.Popen([MORVEL, *args], env=self.env, stdout=subprocess.PIPE,
                                        stderr=subprocess.STDOUT, text=True)
         return self
 
