@@ -30,7 +30,7 @@ TApplication::TApplication() : report_(ShowMessageBox) {}
 TApplication::~TApplication() = default;
 
 void TApplication::ShowException(const std::exception& error) {
-  report_(Title, ReportText(error.what()));
+  Report(ReportText(error.what()));
 }
 
 void TApplication::HandleException() {
@@ -39,8 +39,23 @@ void TApplication::HandleException() {
   } catch (const std::exception& error) {
     ShowException(error);
   } catch (...) {
-    report_(Title, ReportText("Unknown exception"));
+    Report(ReportText("Unknown exception"));
   }
+}
+
+void TApplication::Report(const std::string& text) {
+  // The box runs an event loop of its own, in which the timer goes on
+  // ticking: an error that repeats every tick (a device that stopped
+  // taking commands) would stack boxes without end. One at a time.
+  if (reporting_) return;
+  reporting_ = true;
+  try {
+    report_(Title, text);
+  } catch (...) {
+    reporting_ = false;
+    throw;
+  }
+  reporting_ = false;
 }
 
 void TApplication::SetExceptionReport(ExceptionReport report) {

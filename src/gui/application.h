@@ -22,7 +22,8 @@ class TApplication {
   std::string Title = "Morvel";
 
   // The standard exception report: a message box captioned with Title, an
-  // error icon, an OK button and the message followed by a full stop.
+  // error icon, an OK button and the message followed by a full stop. A
+  // report raised while one is still open is not shown on top of it.
   void ShowException(const std::exception& error);
   // Reports the exception being handled; call it inside a catch block.
   void HandleException();
@@ -40,7 +41,10 @@ class TApplication {
   void ServeMessageQueue();
 
  private:
+  void Report(const std::string& text);
+
   ExceptionReport report_;
+  bool reporting_ = false;
   std::unique_ptr<QueueBridge> bridge_;
 };
 

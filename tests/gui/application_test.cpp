@@ -52,6 +52,19 @@ TEST_F(ApplicationReport, HandlesWhateverWasThrown) {
   EXPECT_FALSE(reports_[1].second.empty());
 }
 
+TEST_F(ApplicationReport, ShowsOneReportAtATime) {
+  // A report raised while the first is still open, as a timer tick inside
+  // the box's own event loop would, is not stacked on it.
+  Application().SetExceptionReport([this](const std::string& title, const std::string& text) {
+    reports_.emplace_back(title, text);
+    Application().ShowException(std::runtime_error("Output buffer too small"));
+  });
+  Application().ShowException(std::runtime_error("Output buffer too small"));
+  Application().ShowException(std::runtime_error("Later"));
+  EXPECT_EQ(reports_,
+            (std::vector<Report>{{"Morvel", "Output buffer too small."}, {"Morvel", "Later."}}));
+}
+
 TEST(Application, KnowsItsMainThread) {
   EXPECT_TRUE(Application().OnMainThread());
   bool onMain = true;
