@@ -19,9 +19,10 @@ constexpr Field kNumberFields[] = {&TForm1::MASTER1, &TForm1::MASTER2, &TForm1::
 const std::string kList = "AT+CPBR=1,100\r\n";
 const std::string kOk = "\r\nOK\r\n";
 
-std::string Repeated(const std::string& text, int times) {
+// The filler command that only draws an OK, `n` times.
+std::string Fillers(int n) {
   std::string out;
-  for (int i = 0; i < times; ++i) out += text;
+  while (n-- > 0) out += "AT\r\n";
   return out;
 }
 
@@ -127,7 +128,7 @@ TEST_F(Phonebook, SaveErasesTheKnownEntriesThenWritesEveryFieldThenListsWithoutT
             "AT+CPBW=1\r\nAT+CPBW=7\r\nAT\r\n"
             "AT+CPBW=,+436641234567,145,\"MASTER1\"\r\n"
             "AT+CPBW=,+436649876543,145,\"MASTER2\"\r\n" +
-                Repeated("AT\r\n", 7) + kList);
+                Fillers(7) + kList);
   EXPECT_TRUE(Tree().isEmpty());
   EXPECT_FALSE(State().PhoneWritePending);
   EXPECT_FALSE(State().DeviceReady);
@@ -140,7 +141,7 @@ TEST_F(Phonebook, SaveWithEveryFieldEmptyErasesTheCentreEntryTooAndWritesNothing
   Load("\r\n+CPBR: 2,\"+433\",145,\"MASTER3\"\r\n+CPBR: 5,\"+4399\",145,\"SMSCentrum\"");
   form_->MASTER3->clear();
   form_->SavePhone->click();
-  EXPECT_EQ(ChainAnsweredWithOk(), "AT+CPBW=2\r\nAT+CPBW=5\r\n" + Repeated("AT\r\n", 10) + kList);
+  EXPECT_EQ(ChainAnsweredWithOk(), "AT+CPBW=2\r\nAT+CPBW=5\r\n" + Fillers(10) + kList);
 }
 
 TEST_F(Phonebook, SaveWithoutALoadOnlyAddsAndNeedsAReadyDevice) {
@@ -151,7 +152,7 @@ TEST_F(Phonebook, SaveWithoutALoadOnlyAddsAndNeedsAReadyDevice) {
   EXPECT_EQ(SentAfterwards(), "");
   Device(kOk);
   form_->SavePhone->click();
-  EXPECT_EQ(ChainAnsweredWithOk(), Repeated("AT\r\n", 8) + "AT+CPBW=,+438,145,\"MASTER8\"\r\n" +
+  EXPECT_EQ(ChainAnsweredWithOk(), Fillers(8) + "AT+CPBW=,+438,145,\"MASTER8\"\r\n" +
                                        "AT+CPBW=,06641112223,129,\"SERVICE\"\r\n" + kList);
 }
 

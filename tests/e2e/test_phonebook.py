@@ -41,13 +41,6 @@ def node(e):
 
 
 class Phonebook(unittest.TestCase):
-    def setUp(self):
-        self.session = None
-
-    def tearDown(self):
-        if self.session is not None:
-            self.session.shutdown()
-
     def start(self):
         with open(SAMPLE_STATE, encoding="utf-8") as sample:
             state = json.load(sample)
@@ -57,6 +50,7 @@ class Phonebook(unittest.TestCase):
             with open(path, "w", encoding="utf-8") as out:
                 json.dump(state, out)
             self.session = Session(com=3, state=path)
+        self.addCleanup(self.session.shutdown)
         return self.session.start_morvel()
 
     def tree(self):
