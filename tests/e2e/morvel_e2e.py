@@ -220,7 +220,9 @@ class Session:
             event = protocol.event.ClientMessage(window=window, client_type=protocols,
                                                  data=(32, [delete, X.CurrentTime, 0, 0, 0]))
             window.send_event(event)
-        x.flush()
+        # A round trip, not a flush: closing the connection straight after
+        # the send sometimes loses the message before the server delivers it.
+        x.sync()
         x.close()
         return self.exit_code()
 

@@ -136,8 +136,14 @@ void Dialogue::WriteStep() {
   if (State.StepIndex >= 1 && State.StepIndex <= static_cast<int32_t>(kWrittenTags.size())) {
     const TagSlot& slot = kWrittenTags[State.StepIndex - 1];
     const std::string number = view_.FieldText(slot.ShownIn);
-    Send(number.empty() ? std::string("AT")
-                        : "AT+CPBW=," + number + ",145,\"" + std::string(slot.Tag) + "\"");
+    if (number.empty()) {
+      Send("AT");
+    } else {
+      // A number without its "+" is national: written as international the
+      // SIM would give it back with a "+" in front, a different number.
+      const char* type = number.front() == '+' ? ",145,\"" : ",129,\"";
+      Send("AT+CPBW=," + number + type + slot.Tag + "\"");
+    }
     return;
   }
   State.PhoneWritePending = false;
