@@ -21,7 +21,12 @@ import warnings
 def _start_session_bus():
     """A session bus of our own, silent, ended with the run: the services it
     starts (the accessibility bus and registry) must not outlive the tests or
-    hold their output open."""
+    hold their output open. The accessibility bus puts its socket into the
+    runtime folder, so each run gets a folder of its own, or runs side by
+    side would meet on one bus."""
+    runtime = tempfile.mkdtemp(prefix="morvel-e2e-runtime-")
+    os.environ["XDG_RUNTIME_DIR"] = runtime
+    atexit.register(shutil.rmtree, runtime, True)
     bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                            stderr=subprocess.DEVNULL, text=True, start_new_session=True)
@@ -154,17 +159,26 @@ class Session:
 
     def app(self):
         """Morvel's application object on the accessibility bus."""
+        seen = []
+
         def probe():
             desktop = pyatspi.Registry.getDesktop(0)
+            seen.clear()
             for i in range(desktop.childCount):
                 try:
                     app = desktop.getChildAtIndex(i)
+                    seen.append((app.name, app.get_process_id()))
                     if app.name == "Morvel" and app.get_process_id() == self.morvel.pid:
                         return app
-                except Exception:  # an application of an earlier test, gone
-                    continue
+                except Exception as error:  # an application of an earlier test, gone
+                    seen.append(("?", str(error)[:80]))
             return None
-        return wait_for("morvel on the accessibility bus", probe)
+        try:
+            return wait_for("morvel on the accessibility bus", probe)
+        except Timeout as timeout:
+            raise Timeout(f"{timeout}; morvel {self.morvel.pid} "
+                          f"{'ended' if self.morvel.poll() is not None else 'running'}; "
+                          f"on the bus: {seen}") from None
 
     def window(self, role, name):
         return wait_for(f"{role} {name!r}", lambda: find(self.app(), role, name))
