@@ -48,6 +48,7 @@ TEST(ReplyText, ReadsDecimalAndDollarHexadecimalIn32Bits) {
     }
   }
   EXPECT_EQ(DecimalText(INT64_MIN), "-9223372036854775808");
+  EXPECT_EQ(WrappingIncrement(INT32_MAX), INT32_MIN);
   EXPECT_EQ(DecimalText(192), "192");
 }
 

@@ -132,7 +132,8 @@ void Dialogue::EraseStep() {
 
 void Dialogue::WriteStep() {
   State.DeviceReady = false;
-  ++State.StepIndex;
+  // The counter is shared with the SMS listing, which may leave any index in it.
+  State.StepIndex = WrappingIncrement(State.StepIndex);
   if (State.StepIndex >= 1 && State.StepIndex <= static_cast<int32_t>(kWrittenTags.size())) {
     const TagSlot& slot = kWrittenTags[State.StepIndex - 1];
     const std::string number = view_.FieldText(slot.ShownIn);

@@ -49,3 +49,7 @@ int32_t ToInteger(const std::string& text) {
 std::string DecimalText(int64_t value) {
   return std::to_string(value);
 }
+
+int32_t WrappingIncrement(int32_t value) {
+  return static_cast<int32_t>(static_cast<uint32_t>(value) + 1u);
+}

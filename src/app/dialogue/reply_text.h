@@ -18,3 +18,6 @@ std::string Trimmed(const std::string& text);
 int32_t ToInteger(const std::string& text);
 // Shortest decimal text, "-" first when negative.
 std::string DecimalText(int64_t value);
+// The number after `value`, for counters the device's indexes end up in:
+// wraps at 32 bits like the device's own arithmetic instead of overflowing.
+int32_t WrappingIncrement(int32_t value);

@@ -15,12 +15,6 @@ constexpr DWORD kStoreWait = 200;
 constexpr DWORD kSettleWait = 100;
 constexpr char kCtrlZ = 26;
 
-// The slot after `index`, which comes from the device and may be any
-// number: it wraps like the device's own 32-bit arithmetic, never overflows.
-int32_t Following(int32_t index) {
-  return static_cast<int32_t>(static_cast<uint32_t>(index) + 1u);
-}
-
 bool IsSlot(int32_t index) {
   return index >= kFirstSlot && index <= kLastSlot;
 }
@@ -93,7 +87,7 @@ void Dialogue::ButtonSaveSMSClick() {
 }
 
 void Dialogue::DeleteStep() {
-  State.StepIndex = Following(State.StepIndex);
+  State.StepIndex = WrappingIncrement(State.StepIndex);
   if (State.StepIndex <= kLastSlot) {
     if (PortNumber() != 0) Send("AT+CMGD=" + DecimalText(State.StepIndex));
     State.DeviceReady = false;
@@ -112,7 +106,7 @@ void Dialogue::SmsTextSend() {
 
 void Dialogue::SmsStoredReply() {
   CutThrough(':');
-  State.StepIndex = Following(ToInteger(Trimmed(State.ReplyLine)));
+  State.StepIndex = WrappingIncrement(ToInteger(Trimmed(State.ReplyLine)));
   if (State.StepIndex <= kLastSlot) {
     BlockingWait(kStoreWait);
     if (State.StepIndex > kFirstSlot) {
