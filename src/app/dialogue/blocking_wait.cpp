@@ -2,6 +2,18 @@
 
 #include "platform/clock.h"
 
+namespace {
+
+WaitFunction gWait = &Sleep;
+
+}  // namespace
+
 void BlockingWait(DWORD milliseconds) {
-  Sleep(milliseconds);
+  gWait(milliseconds);
+}
+
+WaitFunction SetBlockingWait(WaitFunction wait) {
+  WaitFunction previous = gWait;
+  gWait = wait ? wait : &Sleep;
+  return previous;
 }

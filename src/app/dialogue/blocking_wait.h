@@ -6,3 +6,9 @@
 #include "platform/win_types.h"
 
 void BlockingWait(DWORD milliseconds);
+
+// What BlockingWait does; the platform's sleep unless replaced. A soak test
+// that runs a day of polling puts a recorder here instead of sleeping for
+// real; returns the one it replaces.
+using WaitFunction = void (*)(DWORD milliseconds);
+WaitFunction SetBlockingWait(WaitFunction wait);
