@@ -22,6 +22,12 @@ def _start_session_bus():
     """A session bus of our own, silent, ended with the run: the services it
     starts (the accessibility bus and registry) must not outlive the tests or
     hold their output open."""
+    # The accessibility bus's socket lies in the runtime folder, the same for
+    # every run of the user without one: runs that overlap would take over
+    # each other's bus. A folder of our own keeps them apart.
+    runtime = tempfile.mkdtemp(prefix="morvel-e2e-run-")
+    os.environ["XDG_RUNTIME_DIR"] = runtime
+    atexit.register(shutil.rmtree, runtime, ignore_errors=True)
     bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                            stderr=subprocess.DEVNULL, text=True, start_new_session=True)

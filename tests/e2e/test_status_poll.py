@@ -1,0 +1,67 @@
+"""The network status poll as a user meets it: the link bar, the dialogue
+buttons, the signal meter and the status bar, with the device registered at
+home and roaming."""
+
+import unittest
+
+from morvel_e2e import Session, wait_for
+
+import pyatspi  # noqa: E402  (after the harness, which gives it its bus)
+
+BUTTONS = ("Load PBook", "Save PBook", "Delete PNum.", "Load SMSs", "Save SMSs", "Delele SMSs")
+ASK_REGISTRATION = "AT+CREG?\\r\\n"
+
+
+def value_of(gauge):
+    return gauge.queryValue().currentValue
+
+
+class StatusPoll(unittest.TestCase):
+    def setUp(self):
+        self.session = None
+
+    def tearDown(self):
+        if self.session is not None:
+            self.session.shutdown()
+
+    def enabled_buttons(self):
+        return [name for name in BUTTONS if self.session.control("push button", name)
+                .getState().contains(pyatspi.STATE_ENABLED)]
+
+    def test_registration_fills_the_bar_enables_the_buttons_and_shows_the_status(self):
+        # A second registration report right after the credit reply finds the
+        # operator known and asks for the signal, rather than a cycle later.
+        s = self.session = Session(com=3, sim_args=["--unsolicited", "5:+CREG: 0,1"]).start_morvel()
+        s.choose_port()
+        link = s.control("progress bar", "Gauge1")
+        meter = s.control("progress bar", "Smeter")
+        self.assertEqual(value_of(link), 0)
+        wait_for("the link bar filled", lambda: value_of(link) >= 26)
+        wait_for("the buttons enabled", lambda: len(self.enabled_buttons()) == len(BUTTONS))
+        s.control("label", 'Operator: "Kestrix Net"')
+        s.control("label", "Credit: 192")
+        wait_for("the signal on the meter", lambda: value_of(meter) == 21)
+        self.assertEqual(s.commands(), ["ATE\\r\\n", ASK_REGISTRATION, "AT+COPS?\\r\\n",
+                                        "AT+CAMM?\\r\\n", "AT+CACM?\\r\\n", "AT+CSQ\\r\\n"])
+        self.assertEqual(s.close(), 0)
+
+    def test_roaming_keeps_the_buttons_disabled_and_the_queries_going(self):
+        s = self.session = Session(com=3, sim_args=["--registration", "roaming"]).start_morvel()
+        s.choose_port()
+        link = s.control("progress bar", "Gauge1")
+        # Three queries on consecutive ticks, then the next round eleven ticks on.
+        wait_for("the fourth registration query",
+                 lambda: s.commands().count(ASK_REGISTRATION) >= 4, deadline=40)
+        commands = s.commands()
+        self.assertEqual(commands[0], "ATE\\r\\n")
+        self.assertEqual(set(commands[1:]), {ASK_REGISTRATION})
+        self.assertIn("+CREG: 0,5", s.monitor_lines())
+        self.assertEqual(self.enabled_buttons(), [])
+        self.assertEqual(value_of(link), 0)
+        s.control("label", "Operator:")
+        s.control("label", "Credit:")
+        self.assertEqual(s.close(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
