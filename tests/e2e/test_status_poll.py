@@ -16,38 +16,35 @@ def value_of(gauge):
     return gauge.queryValue().currentValue
 
 
+def enabled_buttons(session):
+    return [name for name in BUTTONS
+            if session.control("push button", name).getState().contains(pyatspi.STATE_ENABLED)]
+
+
 class StatusPoll(unittest.TestCase):
-    def setUp(self):
-        self.session = None
-
-    def tearDown(self):
-        if self.session is not None:
-            self.session.shutdown()
-
-    def enabled_buttons(self):
-        return [name for name in BUTTONS if self.session.control("push button", name)
-                .getState().contains(pyatspi.STATE_ENABLED)]
+    def start(self, *sim_args):
+        session = Session(com=3, sim_args=sim_args)
+        self.addCleanup(session.shutdown)
+        session.start_morvel().choose_port()
+        return session
 
     def test_registration_fills_the_bar_enables_the_buttons_and_shows_the_status(self):
         # A second registration report right after the credit reply finds the
         # operator known and asks for the signal, rather than a cycle later.
-        s = self.session = Session(com=3, sim_args=["--unsolicited", "5:+CREG: 0,1"]).start_morvel()
-        s.choose_port()
+        s = self.start("--unsolicited", "5:+CREG: 0,1")
         link = s.control("progress bar", "Gauge1")
         meter = s.control("progress bar", "Smeter")
         self.assertEqual(value_of(link), 0)
         wait_for("the link bar filled", lambda: value_of(link) >= 26)
-        wait_for("the buttons enabled", lambda: len(self.enabled_buttons()) == len(BUTTONS))
+        wait_for("the buttons enabled", lambda: len(enabled_buttons(s)) == len(BUTTONS))
         s.control("label", 'Operator: "Kestrix Net"')
         s.control("label", "Credit: 192")
         wait_for("the signal on the meter", lambda: value_of(meter) == 21)
         self.assertEqual(s.commands(), ["ATE\\r\\n", ASK_REGISTRATION, "AT+COPS?\\r\\n",
                                         "AT+CAMM?\\r\\n", "AT+CACM?\\r\\n", "AT+CSQ\\r\\n"])
-        self.assertEqual(s.close(), 0)
 
     def test_roaming_keeps_the_buttons_disabled_and_the_queries_going(self):
-        s = self.session = Session(com=3, sim_args=["--registration", "roaming"]).start_morvel()
-        s.choose_port()
+        s = self.start("--registration", "roaming")
         link = s.control("progress bar", "Gauge1")
         # Three queries on consecutive ticks, then the next round eleven ticks on.
         wait_for("the fourth registration query",
@@ -56,11 +53,10 @@ class StatusPoll(unittest.TestCase):
         self.assertEqual(commands[0], "ATE\\r\\n")
         self.assertEqual(set(commands[1:]), {ASK_REGISTRATION})
         self.assertIn("+CREG: 0,5", s.monitor_lines())
-        self.assertEqual(self.enabled_buttons(), [])
+        self.assertEqual(enabled_buttons(s), [])
         self.assertEqual(value_of(link), 0)
         s.control("label", "Operator:")
         s.control("label", "Credit:")
-        self.assertEqual(s.close(), 0)
 
 
 if __name__ == "__main__":
