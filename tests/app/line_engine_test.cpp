@@ -117,5 +117,17 @@ TEST_F(LineEngine, ABrokenNumberEndsTheHandlerAndLeavesTheRestForLater) {
   EXPECT_EQ(reports_.Reports().size(), 1u);
 }
 
+TEST_F(LineEngine, AReplyItsHandlerCannotReadDoesNotBlockTheLinesAfterIt) {
+  // Still holding its prefix, the kept line would match the same rule again.
+  pty_.Write("+CAMM: 000100\r\n");
+  ASSERT_TRUE(Serve([&] { return !reports_.Reports().empty(); }));
+  Device("\r\nOK\r\n\r\n+CREG: 0,1\r\n");
+  EXPECT_EQ(MonitorLines(),
+            (QStringList{"+CAMM: 000100", "+CAMM: 000100", "OK", "", "+CREG: 0,1"}));
+  EXPECT_EQ(reports_.Reports().size(), 1u);
+  EXPECT_EQ(form_->Gauge1->Progress(), 27);
+  EXPECT_EQ(SentThrough("AT+COPS?\r\n"), "AT+COPS?\r\n");
+}
+
 }  // namespace
 }  // namespace morvel::test

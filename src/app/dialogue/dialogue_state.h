@@ -29,4 +29,6 @@ struct DialogueState {
   int32_t SignalQuality = 0;
   int64_t AcmBalance = 0;
   WORD StartComNumber = 0;
+  // The last line's handler failed: the line its rest completes is not handled.
+  bool LineFailed = false;
 };

@@ -46,9 +46,23 @@ void Dialogue::TriggerAvail(WORD count) {
 
 void Dialogue::CompleteLine() {
   view_.AppendMonitorLine(State.ReplyLine);
+  // A handler that failed leaves the rest of its line in ReplyLine, and the
+  // next characters complete it. That line is shown but not handled: a reply
+  // the handler cannot read, still holding its prefix, would otherwise fail
+  // again on every line after it, and the dialogue would never recover.
+  if (State.LineFailed) {
+    State.LineFailed = false;
+    State.ReplyLine.clear();
+    return;
+  }
   // Handlers cut ReplyLine while they read it; the rules look at it whole.
   const std::string line = State.ReplyLine;
-  ClassifyLine(line);
+  try {
+    ClassifyLine(line);
+  } catch (...) {
+    State.LineFailed = true;
+    throw;
+  }
   State.ReplyLine.clear();
 }
 
