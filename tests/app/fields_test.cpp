@@ -10,8 +10,7 @@
 #include <QTreeWidget>
 
 #include "app/window/bit_button.h"
-#include "app/window/form1.h"
-#include "serial/ui/port_test_support.h"
+#include "form_without_port.h"
 #include "support/temp_folder.h"
 
 namespace morvel::test {
@@ -19,22 +18,12 @@ namespace {
 
 using config::ConfigField;
 
-class Fields : public testing::Test {
+class Fields : public FormWithoutPort {
  protected:
   Fields() {
-    HideMachinePorts(folder_);
-    DialogAnswer answer("", DialogAnswer::kCancelButton);
-    form_ = std::make_unique<TForm1>();
     form_->Timer1->stop();
     form_->show();
-    cancelReports_ = reports_.Reports().size();
     QObject::connect(&fileDialogTimer_, &QTimer::timeout, [this] { Answer(); });
-  }
-
-  // The reports after the one of the cancelled port choice.
-  std::vector<std::pair<std::string, std::string>> Reports() const {
-    return {reports_.Reports().begin() + static_cast<std::ptrdiff_t>(cancelReports_),
-            reports_.Reports().end()};
   }
 
   void Paste(QLineEdit* edit, const QString& text) {
@@ -59,10 +48,6 @@ class Fields : public testing::Test {
     static_cast<QDialog*>(dialog)->accept();
   }
 
-  ReportRecorder reports_;
-  PortFolder folder_;
-  std::unique_ptr<TForm1> form_;
-  size_t cancelReports_ = 0;
   std::string answer_;
   QTimer fileDialogTimer_;
 };

@@ -15,29 +15,18 @@
 #include "app/window/form1.h"
 #include "app/window/gauge.h"
 #include "app/window/shape.h"
-#include "serial/ui/port_test_support.h"
+#include "form_without_port.h"
 
 namespace morvel::test {
 namespace {
 
-// The window made with the port dialog cancelled: nothing is opened.
-class WindowLayout : public testing::Test {
+class WindowLayout : public FormWithoutPort {
  protected:
-  WindowLayout() {
-    HideMachinePorts(folder_);
-    DialogAnswer answer("", DialogAnswer::kCancelButton);
-    form_ = std::make_unique<TForm1>();
-  }
-
   QWidget* Control(const char* name) {
     QWidget* control = form_->findChild<QWidget*>(name);
     EXPECT_NE(control, nullptr) << name;
     return control;
   }
-
-  ReportRecorder reports_;
-  PortFolder folder_;
-  std::unique_ptr<TForm1> form_;
 };
 
 struct Row {

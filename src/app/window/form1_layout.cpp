@@ -95,6 +95,15 @@ QPlainTextEdit* MakeMemo(QWidget* parent, const char* name, int left, int top, i
   return memo;
 }
 
+// A page, announced by its tab's caption.
+QWidget* AddPage(QTabWidget* pages, const char* name, const char* caption) {
+  auto* page = new QWidget;
+  page->setObjectName(name);
+  page->setAccessibleName(caption);
+  pages->addTab(page, caption);
+  return page;
+}
+
 // The read-only controls show the button face instead of the edit colour.
 void ButtonFaceBackground(QWidget* widget) {
   QPalette colours = widget->palette();
@@ -174,10 +183,7 @@ void TForm1::CreateWindowControls() {
 }
 
 void TForm1::CreatePhonePage() {
-  PHONE = new QWidget;
-  PHONE->setObjectName("PHONE");
-  PHONE->setAccessibleName("PHONE");
-  PageControl1->addTab(PHONE, "PHONE");
+  PHONE = AddPage(PageControl1, "PHONE", "PHONE");
 
   Label1 = MakeLabel(PHONE, "Label1", "MASTER1", 8, 28, 51, 13);
   Label2 = MakeLabel(PHONE, "Label2", "MASTER2", 8, 52, 51, 13);
@@ -218,10 +224,7 @@ void TForm1::CreatePhonePage() {
 }
 
 void TForm1::CreateSmsPage() {
-  SMS = new QWidget;
-  SMS->setObjectName("SMS");
-  SMS->setAccessibleName("SMS");
-  PageControl1->addTab(SMS, "SMS");
+  SMS = AddPage(PageControl1, "SMS", "SMS");
 
   Label7 = MakeLabel(SMS, "Label7", "Phone:", 96, 8, 34, 13);
   Label8 = MakeLabel(SMS, "Label8", "Text:", 224, 8, 24, 13);
@@ -257,10 +260,7 @@ void TForm1::CreateSmsPage() {
 }
 
 void TForm1::CreateMonitorPage() {
-  TabSheet1 = new QWidget;
-  TabSheet1->setObjectName("TabSheet1");
-  TabSheet1->setAccessibleName("MONITOR");
-  PageControl1->addTab(TabSheet1, "MONITOR");
+  TabSheet1 = AddPage(PageControl1, "TabSheet1", "MONITOR");
   Monitor = MakeMemo(TabSheet1, "Monitor", 0, 0, 473, 265);
   ButtonFaceBackground(Monitor);
   Monitor->setToolTip("Monitoring serial comunication in Kestrix.");
