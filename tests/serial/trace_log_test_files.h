@@ -2,8 +2,11 @@
 // and the helpers the recorder tests share.
 #pragma once
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -58,6 +61,23 @@ inline void WriteAll(const std::string& file, const std::string& text) {
 inline void BecomeUnprivileged() {
   constexpr uid_t kNobody = 65534;
   if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) std::_Exit(98);
+}
+
+// In a forked child: mounts a small read-only tmpfs on `folder` in a mount
+// namespace of the child's own, so nothing outside the child sees it.
+inline void MountReadOnlyTmpfs(const std::string& folder) {
+  bool own = unshare(CLONE_NEWNS) == 0 || unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0;
+  if (!own || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+      mount("morvel-test", folder.c_str(), "tmpfs", MS_RDONLY, "size=64k") != 0) {
+    std::perror("cannot mount a read-only tmpfs for the test");
+    std::_Exit(97);
+  }
+}
+
+// A child's exit code for a file error: the number itself when it fits, so
+// that a number no code would match cannot pass for a small one.
+inline int ExitCodeOf(long error) {
+  return error >= 0 && error < 255 ? static_cast<int>(error) : 255;
 }
 
 }  // namespace trace_log_test

@@ -225,6 +225,42 @@ TEST_F(ComPortLine, LoggingOnAfterAFailedDumpRecordsAgain) {
   EXPECT_EQ(text.find("first"), std::string::npos) << text;
 }
 
+TEST_F(ComPortLine, UnwritableRecordingsSayRefusedOrDiskFull) {
+  struct Case {
+    TTraceLogState (TSerCustomComPort::*state)() const;
+    void (TSerCustomComPort::*setState)(TTraceLogState);
+    void (TSerCustomComPort::*setName)(const std::string&);
+    std::string name;
+    std::string message;
+    int errorCode;
+  };
+  const Case kCases[] = {
+      {&TSerCustomComPort::Tracing, &TSerCustomComPort::SetTracing,
+       &TSerCustomComPort::SetTraceName, "/dev/full", "Disk is full", 101},
+      {&TSerCustomComPort::Logging, &TSerCustomComPort::SetLogging, &TSerCustomComPort::SetLogName,
+       "/dev/full", "Disk is full", 101},
+      {&TSerCustomComPort::Tracing, &TSerCustomComPort::SetTracing,
+       &TSerCustomComPort::SetTraceName, files_.string(), "File access denied", 5},
+      {&TSerCustomComPort::Logging, &TSerCustomComPort::SetLogging, &TSerCustomComPort::SetLogName,
+       files_.string(), "File access denied", 5},
+  };
+  OpenPort();
+  for (const Case& c : kCases) {
+    (port_.get()->*c.setName)(c.name);
+    (port_.get()->*c.setState)(tlOn);
+    port_->WriteText("recorded");
+    try {
+      (port_.get()->*c.setState)(tlDump);
+      ADD_FAILURE() << c.name << ": nothing raised";
+    } catch (const ser::EInOutError& error) {
+      EXPECT_EQ(error.Message(), c.message) << c.name;
+      EXPECT_EQ(error.ErrorCode, c.errorCode) << c.name;
+    }
+    EXPECT_EQ((port_.get()->*c.state)(), tlOff);
+  }
+  port_->SetLogName((files_ / "SERIAL.LOG").string());  // the kept log goes at the close
+}
+
 TEST_F(ComPortLine, ResizingAPausedTraceDropsIt) {
   OpenPort();
   port_->SetTracing(tlOn);
