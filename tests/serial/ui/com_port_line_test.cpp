@@ -225,6 +225,22 @@ TEST_F(ComPortLine, LoggingOnAfterAFailedDumpRecordsAgain) {
   EXPECT_EQ(text.find("first"), std::string::npos) << text;
 }
 
+TEST_F(ComPortLine, AKeptLogIsWrittenOnceTheNameIsMended) {
+  port_->SetLogName((files_ / "missing-folder" / "SERIAL.LOG").string());
+  OpenPort();
+  port_->SetLogging(tlOn);
+  port_->WriteText("first");
+  EXPECT_THROW(port_->SetLogging(tlDump), ser::EInOutError);
+  ASSERT_EQ(port_->Logging(), tlOff);
+
+  port_->SetLogName((files_ / "SERIAL.LOG").string());
+  port_->SetLogging(tlDump);
+  EXPECT_FALSE(port_->ActiveDispatcher->Log.HasLog());
+  EXPECT_EQ(port_->Logging(), tlOff);
+  std::string text = FileText(files_ / "SERIAL.LOG");
+  EXPECT_NE(text.find("first"), std::string::npos) << text;
+}
+
 TEST_F(ComPortLine, UnwritableRecordingsSayRefusedOrDiskFull) {
   struct Case {
     TTraceLogState (TSerCustomComPort::*state)() const;
