@@ -83,10 +83,10 @@ void TSerCustomComPort::SetDTR(bool value) {
     dtr_ = value;
     return;
   }
-  // 1: hardware flow control drives the line, so the wish is not kept.
-  int result = ActiveDispatcher->SetDtrState(value);
-  if (result == 0) dtr_ = value;
-  ser::CheckResult(this, result);
+  // Kept only when the line took it: 1 means hardware flow control drives
+  // the line, a negative result a driver that refused. Neither raises, so a
+  // driver without modem lines cannot keep a port from opening.
+  if (ActiveDispatcher->SetDtrState(value) == 0) dtr_ = value;
 }
 
 void TSerCustomComPort::SetRTS(bool value) {
@@ -95,9 +95,7 @@ void TSerCustomComPort::SetRTS(bool value) {
     rts_ = value;
     return;
   }
-  int result = ActiveDispatcher->SetRtsState(value);
-  if (result == 0) rts_ = value;
-  ser::CheckResult(this, result);
+  if (ActiveDispatcher->SetRtsState(value) == 0) rts_ = value;
 }
 
 void TSerCustomComPort::ApplyFlowChars() {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "serial/exceptions.h"
+#include "serial/result_codes.h"
 #include "serial/ui/port_test_support.h"
 #include "support/pty_pair.h"
 
@@ -275,6 +276,17 @@ TEST_F(ComPortLine, UnwritableRecordingsSayRefusedOrDiskFull) {
     EXPECT_EQ((port_.get()->*c.state)(), tlOff);
   }
   port_->SetLogName((files_ / "SERIAL.LOG").string());  // the kept log goes at the close
+}
+
+TEST_F(ComPortLine, ARefusedModemLineKeepsItsValueAndRaisesNothing) {
+  OpenPort();
+  pty_.CloseMaster();  // a hung-up line refuses the escapes
+  ASSERT_EQ(port_->ActiveDispatcher->SetDtrState(false), ser::ecBadArgument);
+  port_->SetDTR(false);
+  port_->SetRTS(false);
+  EXPECT_TRUE(port_->DTR());
+  EXPECT_TRUE(port_->RTS());
+  EXPECT_TRUE(reports_.Reports().empty());
 }
 
 TEST_F(ComPortLine, ResizingAPausedTraceDropsIt) {
