@@ -1,5 +1,7 @@
 // The hidden window through which the dispatcher's notifications reach the
 // port on the user-interface thread, and its window procedure.
+#include <algorithm>
+
 #include "gui/application.h"
 #include "platform/errors.h"
 #include "serial/dispatcher_table.h"
@@ -80,6 +82,12 @@ LRESULT TSerCustomComPort::NotifyWindowProc(HWND window, UINT message, WPARAM wP
 }
 
 void TSerCustomComPort::HandleNotification(UINT message, WPARAM wParam, LPARAM lParam) {
+  // A handler that ran past the delivery time-out may have taken some of the
+  // characters an avail message announced before this message was served:
+  // announce no more than can be taken now.
+  if (message == ser::kMsgAvail && ActiveDispatcher) {
+    wParam = std::min<WPARAM>(wParam, ActiveDispatcher->InputCount());
+  }
   const WORD value = static_cast<WORD>(wParam);
   const WORD data = message == ser::kMsgAvail ? value : LowWord(lParam);
   DoTrigger(static_cast<WORD>(message), value, data);

@@ -71,6 +71,29 @@ TEST_F(ComPortLine, EventsArriveOnThisThreadAndTakeCharReadsThem) {
   }
 }
 
+TEST_F(ComPortLine, AHandlerPastTheDeliveryTimeOutLeavesEveryAnnouncedCharacterTakeable) {
+  std::string received;
+  std::vector<WORD> counts;
+  port_->SetOnTriggerAvail([&](TComponent*, WORD count) {
+    counts.push_back(count);
+    WORD now = counts.size() == 1 ? 1 : count;
+    for (WORD i = 0; i < now; ++i) received += port_->TakeChar();
+    if (counts.size() > 1) return;
+    // More arrives while this handler outlasts the delivery time-out; it
+    // goes on once the dispatch thread has given up and announced again.
+    pty_.Write("4567");
+    ASSERT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 15000, QS_ALLINPUT), WAIT_OBJECT_0);
+    for (WORD i = 1; i < count; ++i) received += port_->TakeChar();
+  });
+  OpenPort();
+  pty_.Write("123");
+  ASSERT_TRUE(PumpUntil([&] { return counts.size() == 2; }, [] {}, std::chrono::seconds(20)));
+  EXPECT_EQ(received, "1234567");
+  EXPECT_EQ(counts, (std::vector<WORD>{3, 4}));
+  EXPECT_TRUE(reports_.Reports().empty());
+  EXPECT_EQ(port_->ActiveDispatcher->InputCount(), 0u);
+}
+
 TEST_F(ComPortLine, EmptyTextWritesNothingAndTextGoesOutWhole) {
   OpenPort();
   port_->WriteText("");
@@ -478,7 +501,11 @@ TEST_F(ComPortLine, EachNotificationRaisesTheEventsOfItsKind) {
     EXPECT_EQ(DispatchMessageA(&msg), 0);
   };
 
-  deliver(ser::kMsgAvail, 5, slot | 9);
+  // An avail message announces no more than can be taken when it is served.
+  port_->SetAvailThreshold(0);  // keeps the dispatcher's own announcements away
+  pty_.Write("12345");
+  ASSERT_TRUE(PumpUntil([&] { return port_->ActiveDispatcher->InputCount() == 5; }));
+  deliver(ser::kMsgAvail, 9, slot | 9);
   deliver(ser::kMsgDataMatch, 2, slot | 9);
   deliver(ser::kMsgTimer, 3, slot | 8);
   // Status kinds sit in the low three bits of the trigger handle.
