@@ -21,6 +21,7 @@ bool TSerBaseDispatcher::ScanInput() {
     BYTE input;
     {
       SectionHold hold(InputLock);
+      if (InBuf.empty()) return false;  // released by a close
       input = InBuf[p];
     }
     DWORD longest = 0;
