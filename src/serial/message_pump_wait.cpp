@@ -6,13 +6,13 @@
 
 namespace ser {
 
-bool WaitPumpingMessages(HANDLE handle, DWORD milliseconds) {
+DWORD WaitPumpingMessages(HANDLE handle, DWORD milliseconds) {
   const DWORD start = timeGetTime();
   // A quit taken from the queue is held back and posted again at the end:
   // posting it at once would wake this wait again and again.
   bool quitSeen = false;
   int quitCode = 0;
-  bool signalled = false;
+  DWORD outcome = WAIT_TIMEOUT;
   for (;;) {
     DWORD remaining = INFINITE;
     if (milliseconds != INFINITE) {
@@ -21,11 +21,10 @@ bool WaitPumpingMessages(HANDLE handle, DWORD milliseconds) {
       remaining = milliseconds - elapsed;
     }
     DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, remaining, QS_ALLINPUT);
-    if (result == WAIT_OBJECT_0) {
-      signalled = true;
+    if (result != WAIT_OBJECT_0 + 1) {
+      if (result != WAIT_TIMEOUT) outcome = result;
       break;
     }
-    if (result != WAIT_OBJECT_0 + 1) break;
     MSG msg;
     if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) continue;
     if (msg.message == WM_QUIT) {
@@ -37,7 +36,7 @@ bool WaitPumpingMessages(HANDLE handle, DWORD milliseconds) {
     DispatchMessageA(&msg);
   }
   if (quitSeen) PostQuitMessage(quitCode);
-  return signalled;
+  return outcome;
 }
 
 }  // namespace ser

@@ -85,7 +85,7 @@ void TSerWin32Dispatcher::EndDeviceThreads() {
   if (out) {
     do {
       Signal(OutFlushEvent);
-    } while (WaitForSingleObject(out->ThreadHandle(), kWakeRepeat) == WAIT_TIMEOUT);
+    } while (WaitPumpingMessages(out->ThreadHandle(), kWakeRepeat) == WAIT_TIMEOUT);
   }
   if (com) {
     do {
@@ -94,7 +94,7 @@ void TSerWin32Dispatcher::EndDeviceThreads() {
         SetCommMask(DeviceHandle.load(), 0);
       }
       Signal(ReadyEvent);
-    } while (WaitForSingleObject(com->ThreadHandle(), kWakeRepeat) == WAIT_TIMEOUT);
+    } while (WaitPumpingMessages(com->ThreadHandle(), kWakeRepeat) == WAIT_TIMEOUT);
   }
 }
 
@@ -114,7 +114,7 @@ void TSerWin32Dispatcher::StopThreads() {
   }
   // Woken at once rather than at its next 50 ms pass.
   if (disp) Signal(ComEvent);
-  if (disp && !WaitPumpingMessages(disp->ThreadHandle(), kDispatchWait)) {
+  if (disp && WaitPumpingMessages(disp->ThreadHandle(), kDispatchWait) == WAIT_TIMEOUT) {
     Signal(ComEvent);
     WaitPumpingMessages(disp->ThreadHandle(), kDispatchWait);
   }
