@@ -8,8 +8,8 @@
 
 #include "platform/threads.h"
 #include "serial/dispatcher_fixture.h"
-#include "serial/dispatcher_threads.h"
 #include "serial/result_codes.h"
+#include "serial/thread_class.h"
 #include "serial/thread_error_report.h"
 
 namespace morvel::test {

@@ -8,19 +8,13 @@
 #include "serial/exceptions.h"
 #include "serial/ui/com_port.h"
 #include "serial/ui/thread_error_display.h"
+#include "serial/ui/word_parts.h"
 
 namespace {
 
 constexpr char kWindowClass[] = "serComWindow";
 constexpr int kWindowExtraBytes = 4;
 constexpr int ecInternal = -1006;
-
-WORD LowWord(LPARAM value) {
-  return static_cast<WORD>(static_cast<DWORD>(value) & 0xFFFF);
-}
-WORD HighWord(LPARAM value) {
-  return static_cast<WORD>(static_cast<DWORD>(value) >> 16);
-}
 
 }  // namespace
 

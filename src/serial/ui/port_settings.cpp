@@ -2,14 +2,11 @@
 // at once while the port is open.
 #include "serial/ui/check_result.h"
 #include "serial/ui/com_port.h"
+#include "serial/ui/word_parts.h"
 
 namespace {
 
 constexpr std::size_t kMaxPassString = 255;
-
-BYTE LowByte(WORD value) {
-  return static_cast<BYTE>(value & 0xFF);
-}
 
 }  // namespace
 
