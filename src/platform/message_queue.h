@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "platform/messages.h"
+#include "platform/wait_hub.h"
 
 struct SentMessage {
   enum class State { kQueued, kRunning, kDone, kFailed, kWithdrawn };
@@ -50,6 +51,9 @@ class MessageQueue {
   // filter lets through, waits: what a filtered wait may return for.
   bool HasInputFor(HWND window, UINT filterMin, UINT filterMax);
 
+  // The owner thread's waits for messages; under Hub().mutex.
+  WaiterList waiters;
+
   // A window is going: its posted messages are dropped, its sends fail.
   void ForgetWindow(HWND window);
   // The owner thread ends: every send fails, nothing more is accepted.
@@ -57,6 +61,9 @@ class MessageQueue {
 
  private:
   void UpdateSignalLocked();
+  // Wakes the owner's waits; called with this queue's own lock released
+  // (lock order: hub before queue).
+  void WakeOwner();
 
   const DWORD threadId_;
   int eventFd_ = -1;
@@ -72,7 +79,5 @@ class MessageQueue {
 
 // The calling thread's queue, created on first use.
 std::shared_ptr<MessageQueue> CurrentQueue();
-// Whether the calling thread has a queue holding a sent or posted message.
-bool CurrentThreadQueueHasInput();
 // Runs a window's procedure (with the window known to be alive).
 LRESULT CallWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
