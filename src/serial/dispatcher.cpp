@@ -122,7 +122,6 @@ void TSerBaseDispatcher::SetAvailThreshold(DWORD count) {
 
 void TSerBaseDispatcher::RecordLog(BYTE kind, BYTE subKind, DWORD data, DWORD extraCount,
                                    const void* extra) {
-  SectionHold hold(DispatcherLock);
   if (Log.LogOn()) Log.RecordLogEntry(kind, subKind, data, extraCount, extra);
 }
 

@@ -273,6 +273,8 @@ class TSerBaseDispatcher {
   int ApplySettings();
   int ReadSettingsLocked();
   DWORD UnreadCount() const;  // under InputLock
+  // The n-th unread byte (1-based), under InputLock; false when there is none.
+  bool PeekLocked(BYTE& c, DWORD n) const;
   void RecordLog(BYTE kind, BYTE subKind, DWORD data, DWORD extraCount = 0,
                  const void* extra = nullptr);
   void ClearTriggers();

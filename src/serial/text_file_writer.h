@@ -39,6 +39,15 @@ class TextFileWriter {
   }
   void EndLine() { Write("\r\n"); }
 
+  // For text put together in place: room for at least `n` (at most 64 KiB)
+  // characters at the returned position; Advance then counts those of them
+  // that were put there.
+  char* Room(std::size_t n) {
+    if (buffer_.size() - used_ < n) Flush();
+    return buffer_.data() + used_;
+  }
+  void Advance(std::size_t n) { used_ += n; }
+
   // Flushes and closes; returns 0, or the first write error, or the close's.
   DWORD Close();
 
