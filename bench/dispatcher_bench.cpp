@@ -38,9 +38,30 @@ using morvel::test::PortFolder;
 using morvel::test::PtyPair;
 using Clock = std::chrono::steady_clock;
 
-// The figures of each benchmark's runs, one per repetition, for the ratios.
-std::map<std::string, std::vector<double>>& Figures() {
-  static std::map<std::string, std::vector<double>> figures;
+// The figures of each benchmark's runs, for the ratios: one per repetition
+// (--benchmark_repetitions), once the runs that only size the iteration
+// count are set aside.
+class FigureTable {
+ public:
+  void Note(const std::string& name, const benchmark::State& state, double value) {
+    auto& runs = runs_[name];
+    const auto iterations = static_cast<std::int64_t>(state.iterations());
+    if (iterations > runs.iterations) runs = {iterations, {}};
+    if (iterations == runs.iterations) runs.values.push_back(value);
+  }
+  bool Has(const std::string& name) const { return runs_.count(name) != 0; }
+  const std::vector<double>& Of(const std::string& name) const { return runs_.at(name).values; }
+
+ private:
+  struct Runs {
+    std::int64_t iterations = 0;
+    std::vector<double> values;
+  };
+  std::map<std::string, Runs> runs_;
+};
+
+FigureTable& Figures() {
+  static FigureTable figures;
   return figures;
 }
 
@@ -68,7 +89,7 @@ class Latencies {
       double value =
           samples_[static_cast<size_t>(fraction * static_cast<double>(samples_.size() - 1))];
       state.counters[prefix + key + "_us"] = value;
-      Figures()[name + " " + key].push_back(value);
+      Figures().Note(name + " " + key, state, value);
     }
   }
 
@@ -308,8 +329,8 @@ void BM_HandlerThroughput(benchmark::State& state) {
   const double bytes = static_cast<double>(state.iterations() * kRun * block.size());
   state.SetBytesProcessed(static_cast<int64_t>(bytes / kRun));
   state.counters["bare_MBps"] = bytes / bareSeconds / 1e6;
-  Figures()["handler MB/s"].push_back(bytes / handlerSeconds / 1e6);
-  Figures()["bare read MB/s"].push_back(bytes / bareSeconds / 1e6);
+  Figures().Note("handler MB/s", state, bytes / handlerSeconds / 1e6);
+  Figures().Note("bare read MB/s", state, bytes / bareSeconds / 1e6);
 }
 BENCHMARK(BM_HandlerThroughput)->Unit(benchmark::kMicrosecond)->UseManualTime();
 
@@ -332,7 +353,7 @@ void IdleCpu(benchmark::State& state, const std::string& name, bool unplug) {
     Sleep(10000);
     double used = ProcessCpuMs() - before;
     state.counters["cpu_ms_per_10s"] = used;
-    Figures()[name + " cpu_ms"].push_back(used);
+    Figures().Note(name + " cpu_ms", state, used);
   }
 }
 
@@ -350,11 +371,13 @@ BENCHMARK(BM_UnpluggedPortCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->Us
 // over the repetitions (--benchmark_repetitions), and the lowest and highest.
 void PrintRatio(const char* what, const std::string& figure, const std::string& floor,
                 const char* goal) {
-  auto& figures = Figures();
-  if (!figures.count(figure) || !figures.count(floor)) return;
+  const FigureTable& figures = Figures();
+  if (!figures.Has(figure) || !figures.Has(floor)) return;
+  const std::vector<double>& values = figures.Of(figure);
+  const std::vector<double>& floors = figures.Of(floor);
   std::vector<double> ratios;
-  for (size_t i = 0; i < std::min(figures[figure].size(), figures[floor].size()); ++i) {
-    if (figures[floor][i] > 0) ratios.push_back(figures[figure][i] / figures[floor][i]);
+  for (size_t i = 0; i < std::min(values.size(), floors.size()); ++i) {
+    if (floors[i] > 0) ratios.push_back(values[i] / floors[i]);
   }
   if (ratios.empty()) return;
   auto [low, high] = std::minmax_element(ratios.begin(), ratios.end());
@@ -367,14 +390,14 @@ void PrintRatios() {
   PrintRatio("avail latency p50 / three-thread relay p50", "avail p50", "relay p50", "<= 1.30");
   PrintRatio("avail latency p99 / three-thread relay p99", "avail p99", "relay p99", "<= 1.50");
   PrintRatio("handler throughput / bare read loop", "handler MB/s", "bare read MB/s", ">= 0.25");
-  auto& figures = Figures();
-  if (figures.count("idle cpu_ms")) {
+  const FigureTable& figures = Figures();
+  if (figures.Has("idle cpu_ms")) {
     std::printf("%-44s %6.3f%%  goal <= 0.2%%\n", "idle open port, share of one core",
-                Median(figures["idle cpu_ms"]) / 10000 * 100);
+                Median(figures.Of("idle cpu_ms")) / 10000 * 100);
   }
-  if (figures.count("idle cpu_ms") && figures.count("unplugged cpu_ms")) {
+  if (figures.Has("idle cpu_ms") && figures.Has("unplugged cpu_ms")) {
     std::printf("%-44s %6.1f ms  goal 0\n", "unplugged port, CPU beyond idle per 10 s",
-                Median(figures["unplugged cpu_ms"]) - Median(figures["idle cpu_ms"]));
+                Median(figures.Of("unplugged cpu_ms")) - Median(figures.Of("idle cpu_ms")));
   }
 }
 
