@@ -1,12 +1,26 @@
-// The dispatcher's costs against the bare platform calls on the same pty:
-// byte-to-notification latency, handler throughput with ReadChar, and the CPU
-// an open idle port uses. Run on purpose; not part of the test suite.
+// The dispatcher's costs against floors on the same kind of pty: byte-to-
+// notification latency (p50, p99) against a bare three-thread relay, handler
+// throughput with ReadChar against a bare read loop, and the CPU an open idle
+// port and an unplugged one use. A floor is measured alternately with what it
+// is the floor of, iteration by iteration, so that both meet the same load on
+// a machine shared with others; the ratios are printed at the end. Run on
+// purpose; not part of the test suite.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/errors.h"
@@ -22,6 +36,79 @@ namespace {
 
 using morvel::test::PortFolder;
 using morvel::test::PtyPair;
+using Clock = std::chrono::steady_clock;
+
+// The figures of each benchmark's runs, for the ratios: one per repetition
+// (--benchmark_repetitions), once the runs that only size the iteration
+// count are set aside.
+class FigureTable {
+ public:
+  void Note(const std::string& name, const benchmark::State& state, double value) {
+    auto& runs = runs_[name];
+    const auto iterations = static_cast<std::int64_t>(state.iterations());
+    if (iterations > runs.iterations) runs = {iterations, {}};
+    if (iterations == runs.iterations) runs.values.push_back(value);
+  }
+  bool Has(const std::string& name) const { return runs_.count(name) != 0; }
+  const std::vector<double>& Of(const std::string& name) const { return runs_.at(name).values; }
+
+ private:
+  struct Runs {
+    std::int64_t iterations = 0;
+    std::vector<double> values;
+  };
+  std::map<std::string, Runs> runs_;
+};
+
+FigureTable& Figures() {
+  static FigureTable figures;
+  return figures;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+template <class Body>
+double SecondsOf(Body body) {
+  auto start = Clock::now();
+  body();
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// One run's latencies, in microseconds.
+class Latencies {
+ public:
+  void Add(double seconds) { samples_.push_back(seconds * 1e6); }
+  // Counters `prefix`p50_us and `prefix`p99_us, and the figures `name` p50 and p99.
+  void Report(benchmark::State& state, const std::string& prefix, const std::string& name) {
+    if (samples_.empty()) return;
+    std::sort(samples_.begin(), samples_.end());
+    for (auto [key, fraction] : {std::pair{"p50", 0.50}, std::pair{"p99", 0.99}}) {
+      double value =
+          samples_[static_cast<size_t>(fraction * static_cast<double>(samples_.size() - 1))];
+      state.counters[prefix + key + "_us"] = value;
+      Figures().Note(name + " " + key, state, value);
+    }
+  }
+
+ private:
+  std::vector<double> samples_;
+};
+
+void WriteAll(int fd, const char* bytes, size_t size) {
+  while (size > 0) {
+    ssize_t n = write(fd, bytes, size);
+    if (n > 0) {
+      bytes += n;
+      size -= static_cast<size_t>(n);
+    } else {
+      pollfd writable{fd, POLLOUT, 0};  // wait for room rather than spin
+      poll(&writable, 1, 100);
+    }
+  }
+}
 
 // Bytes taken by the window procedure; the benchmark loop pumps until they arrive.
 size_t gTaken = 0;
@@ -35,9 +122,9 @@ LRESULT TakeAll(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool PumpUntilTaken(size_t count) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto end = Clock::now() + std::chrono::seconds(10);
   while (gTaken < count) {
-    if (std::chrono::steady_clock::now() > end) return false;
+    if (Clock::now() > end) return false;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
@@ -45,7 +132,8 @@ bool PumpUntilTaken(size_t count) {
   return true;
 }
 
-// An open dispatcher on a fresh pty, its avail notifications taken by TakeAll.
+// An open dispatcher on a fresh pty, its avail notifications taken by TakeAll
+// on this thread.
 struct OpenPort {
   OpenPort() {
     static const bool registered = [] {
@@ -71,18 +159,25 @@ struct OpenPort {
     dispatcher.reset();
     DestroyWindow(window);
   }
+  // Sends the bytes and serves this thread until the handler took them all.
+  bool Pass(const std::string& bytes) {
+    WriteAll(pty.MasterFd(), bytes.data(), bytes.size());
+    expected += bytes.size();
+    return PumpUntilTaken(expected);
+  }
   PtyPair pty;
   PortFolder folder;
   HWND window = nullptr;
   std::unique_ptr<ser::TSerWin32Dispatcher> dispatcher;
+  size_t expected = 0;
   bool ok = false;
 };
 
-// The platform alone: wait for the byte's event, then read it.
+// The platform alone on this thread: wait for the bytes' event, then read.
 struct BarePort {
   BarePort() {
-    folder.Link(1, pty.SlavePath());
-    device = CreateFileA("\\\\.\\COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    folder.Link(2, pty.SlavePath());
+    device = CreateFileA("\\\\.\\COM2", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                          FILE_FLAG_OVERLAPPED, nullptr);
     COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
     SetCommTimeouts(device, &timeouts);
@@ -104,64 +199,140 @@ struct BarePort {
     ReadFile(device, buffer, static_cast<DWORD>(size), &read, &readOverlapped);
     return read;
   }
+  // Sends the bytes and reads until they have all arrived.
+  void Pass(const std::string& bytes) {
+    WriteAll(pty.MasterFd(), bytes.data(), bytes.size());
+    char buffer[4096];
+    for (size_t got = 0; got < bytes.size();) got += WaitAndRead(buffer, sizeof buffer);
+  }
   PtyPair pty;
   PortFolder folder;
   HANDLE device = INVALID_HANDLE_VALUE;
   OVERLAPPED overlapped{};
 };
 
+void Signal(int eventFd) {
+  std::uint64_t one = 1;
+  benchmark::DoNotOptimize(write(eventFd, &one, sizeof one));
+}
+
+// Blocks until `eventFd` or `stop` is signalled; false for the stop.
+bool Await(int eventFd, int stop) {
+  pollfd waits[2] = {{eventFd, POLLIN, 0}, {stop, POLLIN, 0}};
+  while (poll(waits, 2, -1) < 0) {
+  }
+  if (waits[1].revents) return false;
+  std::uint64_t value;
+  benchmark::DoNotOptimize(read(eventFd, &value, sizeof value));
+  return true;
+}
+
+// The floor of the avail latency: the same three hops as the dispatcher's
+// (a reader woken by the pty, a dispatcher, this thread), each woken through
+// an eventfd, with no ring and no messages.
+class Relay {
+ public:
+  Relay() {
+    slave_ = open(pty_.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    reader_ = std::thread([this] {
+      char buffer[64];
+      for (;;) {
+        pollfd waits[2] = {{slave_, POLLIN, 0}, {stop_, POLLIN, 0}};
+        poll(waits, 2, -1);
+        if (waits[1].revents) return;
+        if (read(slave_, buffer, sizeof buffer) > 0) Signal(toDispatcher_);
+      }
+    });
+    dispatcher_ = std::thread([this] {
+      while (Await(toDispatcher_, stop_)) Signal(toThis_);
+    });
+  }
+  ~Relay() {
+    Signal(stop_);
+    reader_.join();
+    dispatcher_.join();
+    for (int fd : {slave_, toDispatcher_, toThis_, stop_}) close(fd);
+  }
+  void Pass() {
+    WriteAll(pty_.MasterFd(), "x", 1);
+    Await(toThis_, stop_);
+  }
+
+ private:
+  PtyPair pty_;
+  int slave_ = -1;
+  int toDispatcher_ = eventfd(0, EFD_CLOEXEC);
+  int toThis_ = eventfd(0, EFD_CLOEXEC);
+  int stop_ = eventfd(0, EFD_CLOEXEC);
+  std::thread reader_, dispatcher_;
+};
+
+// Passes in a row of one kind before the other kind has its turn: each keeps
+// its own rhythm, and both meet the same load.
+constexpr int kRun = 32;
+
+// Its time is the avail latency; the relay's is measured beside it.
 void BM_AvailLatency(benchmark::State& state) {
   OpenPort port;
+  Relay relay;
   if (!port.ok) return state.SkipWithError("open failed");
-  size_t expected = 0;
+  Latencies avail, floor;
   for (auto _ : state) {
-    port.pty.Write("x");
-    if (!PumpUntilTaken(++expected)) return state.SkipWithError("no notification");
+    for (int i = 0; i < kRun; ++i) floor.Add(SecondsOf([&] { relay.Pass(); }));
+    double seconds = 0;
+    for (int i = 0; i < kRun; ++i) {
+      bool taken = true;
+      double one = SecondsOf([&] { taken = port.Pass("x"); });
+      if (!taken) return state.SkipWithError("no notification");
+      avail.Add(one);
+      seconds += one;
+    }
+    state.SetIterationTime(seconds / kRun);
   }
+  avail.Report(state, "", "avail");
+  floor.Report(state, "relay_", "relay");
 }
-BENCHMARK(BM_AvailLatency)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_AvailLatency)->Unit(benchmark::kMicrosecond)->UseManualTime();
 
+// The platform's own floor: one thread waiting for the byte and reading it.
 void BM_BareWaitReadLatency(benchmark::State& state) {
   BarePort port;
-  char buffer[64];
+  Latencies latencies;
   for (auto _ : state) {
-    port.pty.Write("x");
-    size_t got = 0;
-    while (got == 0) got = port.WaitAndRead(buffer, sizeof buffer);
+    double seconds = SecondsOf([&] { port.Pass("x"); });
+    latencies.Add(seconds);
+    state.SetIterationTime(seconds);
   }
+  latencies.Report(state, "", "bare");
 }
-BENCHMARK(BM_BareWaitReadLatency)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_BareWaitReadLatency)->Unit(benchmark::kMicrosecond)->UseManualTime();
 
-constexpr size_t kBlock = 4096;
-
+// Its time is a 4096-byte block taken by a handler with ReadChar; a bare
+// read loop takes the same blocks beside it.
 void BM_HandlerThroughput(benchmark::State& state) {
   OpenPort port;
+  BarePort bare;
   if (!port.ok) return state.SkipWithError("open failed");
-  const std::string block(kBlock, 'b');
-  size_t expected = 0;
+  const std::string block(4096, 'b');
+  double handlerSeconds = 0, bareSeconds = 0;
   for (auto _ : state) {
-    port.pty.Write(block);
-    expected += kBlock;
-    if (!PumpUntilTaken(expected)) return state.SkipWithError("bytes missing");
+    for (int i = 0; i < kRun; ++i) bareSeconds += SecondsOf([&] { bare.Pass(block); });
+    double seconds = 0;
+    for (int i = 0; i < kRun; ++i) {
+      bool taken = true;
+      seconds += SecondsOf([&] { taken = port.Pass(block); });
+      if (!taken) return state.SkipWithError("bytes missing");
+    }
+    handlerSeconds += seconds;
+    state.SetIterationTime(seconds / kRun);
   }
-  state.SetBytesProcessed(static_cast<int64_t>(expected));
+  const double bytes = static_cast<double>(state.iterations() * kRun * block.size());
+  state.SetBytesProcessed(static_cast<int64_t>(bytes / kRun));
+  state.counters["bare_MBps"] = bytes / bareSeconds / 1e6;
+  Figures().Note("handler MB/s", state, bytes / handlerSeconds / 1e6);
+  Figures().Note("bare read MB/s", state, bytes / bareSeconds / 1e6);
 }
-BENCHMARK(BM_HandlerThroughput)->Unit(benchmark::kMicrosecond)->UseRealTime();
-
-void BM_BareReadThroughput(benchmark::State& state) {
-  BarePort port;
-  const std::string block(kBlock, 'b');
-  char buffer[kBlock];
-  size_t total = 0;
-  for (auto _ : state) {
-    port.pty.Write(block);
-    size_t got = 0;
-    while (got < kBlock) got += port.WaitAndRead(buffer, sizeof buffer);
-    total += got;
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(total));
-}
-BENCHMARK(BM_BareReadThroughput)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_HandlerThroughput)->Unit(benchmark::kMicrosecond)->UseManualTime();
 
 double ProcessCpuMs() {
   rusage usage{};
@@ -170,18 +341,73 @@ double ProcessCpuMs() {
          usage.ru_stime.tv_usec / 1e3;
 }
 
-// CPU of the whole process while an open port sits idle for 10 s.
-void BM_IdlePortCpu(benchmark::State& state) {
+// CPU of the whole process while an open port sits for 10 s; `unplug`
+// hangs the line up first, as a cable pulled out does.
+void IdleCpu(benchmark::State& state, const std::string& name, bool unplug) {
   OpenPort port;
   if (!port.ok) return state.SkipWithError("open failed");
+  if (unplug) port.pty.CloseMaster();
+  Sleep(200);  // what the hang-up itself costs is not idling
   for (auto _ : state) {
     double before = ProcessCpuMs();
     Sleep(10000);
-    state.counters["cpu_ms_per_10s"] = ProcessCpuMs() - before;
+    double used = ProcessCpuMs() - before;
+    state.counters["cpu_ms_per_10s"] = used;
+    Figures().Note(name + " cpu_ms", state, used);
   }
+}
+
+void BM_IdlePortCpu(benchmark::State& state) {
+  IdleCpu(state, "idle", false);
 }
 BENCHMARK(BM_IdlePortCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+void BM_UnpluggedPortCpu(benchmark::State& state) {
+  IdleCpu(state, "unplugged", true);
+}
+BENCHMARK(BM_UnpluggedPortCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One goal as the ratio of two figures measured side by side: its median
+// over the repetitions (--benchmark_repetitions), and the lowest and highest.
+void PrintRatio(const char* what, const std::string& figure, const std::string& floor,
+                const char* goal) {
+  const FigureTable& figures = Figures();
+  if (!figures.Has(figure) || !figures.Has(floor)) return;
+  const std::vector<double>& values = figures.Of(figure);
+  const std::vector<double>& floors = figures.Of(floor);
+  std::vector<double> ratios;
+  for (size_t i = 0; i < std::min(values.size(), floors.size()); ++i) {
+    if (floors[i] > 0) ratios.push_back(values[i] / floors[i]);
+  }
+  if (ratios.empty()) return;
+  auto [low, high] = std::minmax_element(ratios.begin(), ratios.end());
+  std::printf("%-44s %6.2f  (%.2f-%.2f over %zu)  goal %s\n", what, Median(ratios), *low, *high,
+              ratios.size(), goal);
+}
+
+void PrintRatios() {
+  std::printf("\nRatios of this run:\n");
+  PrintRatio("avail latency p50 / three-thread relay p50", "avail p50", "relay p50", "<= 1.30");
+  PrintRatio("avail latency p99 / three-thread relay p99", "avail p99", "relay p99", "<= 1.50");
+  PrintRatio("handler throughput / bare read loop", "handler MB/s", "bare read MB/s", ">= 0.25");
+  const FigureTable& figures = Figures();
+  if (figures.Has("idle cpu_ms")) {
+    std::printf("%-44s %6.3f%%  goal <= 0.2%%\n", "idle open port, share of one core",
+                Median(figures.Of("idle cpu_ms")) / 10000 * 100);
+  }
+  if (figures.Has("idle cpu_ms") && figures.Has("unplugged cpu_ms")) {
+    std::printf("%-44s %6.1f ms  goal 0\n", "unplugged port, CPU beyond idle per 10 s",
+                Median(figures.Of("unplugged cpu_ms")) - Median(figures.Of("idle cpu_ms")));
+  }
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintRatios();
+  return 0;
+}

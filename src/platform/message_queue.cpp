@@ -24,13 +24,6 @@ struct QueueHolder {
 
 thread_local QueueHolder currentQueue;
 
-void NotifyWaiters() {
-  // Wakes MsgWaitForMultipleObjects callers; taken after the queue's own lock
-  // is released (lock order: hub before queue).
-  { std::lock_guard lock(Hub().mutex); }
-  Hub().changed.notify_all();
-}
-
 bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
   if (window != nullptr && msg.hwnd != window) return false;
   if (filterMin == 0 && filterMax == 0) return true;
@@ -48,6 +41,12 @@ MessageQueue::MessageQueue(DWORD threadId)
 
 MessageQueue::~MessageQueue() {
   if (eventFd_ >= 0) close(eventFd_);
+}
+
+void MessageQueue::WakeOwner() {
+  WakeSet wake;
+  std::lock_guard lock(Hub().mutex);
+  waiters.NoteFor(wake);
 }
 
 void MessageQueue::UpdateSignalLocked() {
@@ -69,7 +68,7 @@ bool MessageQueue::Post(const MSG& msg) {
     posted_.push_back(msg);
     UpdateSignalLocked();
   }
-  NotifyWaiters();
+  WakeOwner();
   return true;
 }
 
@@ -89,7 +88,7 @@ bool MessageQueue::SendAndWait(HWND window, UINT message, WPARAM wParam, LPARAM 
     sent_.push_back(sent);
     UpdateSignalLocked();
     lock.unlock();
-    NotifyWaiters();
+    WakeOwner();
     lock.lock();
     auto finished = [&] {
       return sent->state == SentMessage::State::kDone || sent->state == SentMessage::State::kFailed;
@@ -227,8 +226,4 @@ std::shared_ptr<MessageQueue> CurrentQueue() {
     currentQueue.queue = std::make_shared<MessageQueue>(GetCurrentThreadId());
   }
   return currentQueue.queue;
-}
-
-bool CurrentThreadQueueHasInput() {
-  return currentQueue.queue != nullptr && currentQueue.queue->HasInput();
 }

@@ -13,6 +13,7 @@
 #include <unordered_set>
 
 #include "platform/messages.h"
+#include "platform/wait_hub.h"
 
 struct SentMessage {
   enum class State { kQueued, kRunning, kDone, kFailed, kWithdrawn };
@@ -54,6 +55,10 @@ class MessageQueue {
 
   // A window of this thread is made: sends to it are taken from now on.
   void AdoptWindow(HWND window);
+
+  // The owner thread's waits for messages; under Hub().mutex.
+  WaiterList waiters;
+
   // A window is going: its posted messages are dropped, its sends fail.
   void ForgetWindow(HWND window);
   // The owner thread ends: every send fails, nothing more is accepted.
@@ -61,6 +66,9 @@ class MessageQueue {
 
  private:
   void UpdateSignalLocked();
+  // Wakes the owner's waits; called with this queue's own lock released
+  // (lock order: hub before queue).
+  void WakeOwner();
 
   const DWORD threadId_;
   int eventFd_ = -1;
@@ -77,7 +85,5 @@ class MessageQueue {
 
 // The calling thread's queue, created on first use.
 std::shared_ptr<MessageQueue> CurrentQueue();
-// Whether the calling thread has a queue holding a sent or posted message.
-bool CurrentThreadQueueHasInput();
 // Runs a window's procedure (with the window known to be alive).
 LRESULT CallWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

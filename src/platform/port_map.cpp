@@ -78,3 +78,7 @@ std::optional<unsigned> ComNumberFromName(const std::string& name) {
   if (n == 0) return std::nullopt;
   return static_cast<unsigned>(n);
 }
+
+std::string ComPortName(unsigned n) {
+  return "\\\\.\\COM" + std::to_string(n);
+}

@@ -19,3 +19,6 @@ std::optional<std::string> ComPortDevicePath(unsigned n);
 // The COM number in a name of the form "\\.\COMn" or "COMn" (case-insensitive),
 // or nothing for any other name.
 std::optional<unsigned> ComNumberFromName(const std::string& name);
+
+// The device name "\\.\COMn" of COM number n, the form ComNumberFromName reads.
+std::string ComPortName(unsigned n);

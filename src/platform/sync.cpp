@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "platform/errors.h"
-#include "platform/immortal.h"
 #include "platform/message_queue.h"
 #include "platform/wait_hub.h"
 
@@ -23,12 +22,58 @@ struct EventObject : WaitableObject {
 BOOL ChangeEvent(HANDLE handle, bool state) {
   auto event = LookupHandleAs<EventObject>(handle);
   if (!event) return FALSE;
-  {
-    std::lock_guard lock(Hub().mutex);
-    event->signalled = state;
-  }
-  if (state) Hub().changed.notify_all();
+  WakeSet wake;
+  std::lock_guard lock(Hub().mutex);
+  event->signalled = state;
+  if (state) event->waiters.NoteFor(wake);
   return TRUE;
+}
+
+// Enters the calling thread's waiter with every object (and queue) one wait
+// is for, from its first sleep to its end; under Hub().mutex throughout.
+class WaitEntry {
+ public:
+  WaitEntry(const std::vector<std::shared_ptr<WaitableObject>>& objects,
+            const std::shared_ptr<MessageQueue>& queue)
+      : objects_(objects), queue_(queue) {}
+  ~WaitEntry() {
+    if (!entered_) return;
+    for (const auto& object : objects_) object->waiters.Remove(&waiter_);
+    if (queue_) queue_->waiters.Remove(&waiter_);
+  }
+  WaitEntry(const WaitEntry&) = delete;
+  WaitEntry& operator=(const WaitEntry&) = delete;
+
+  // Enters (once) and arms the waiter; the caller then lets the lock go.
+  Waiter& Arm() {
+    if (!entered_) {
+      for (const auto& object : objects_) object->waiters.Add(&waiter_);
+      if (queue_) queue_->waiters.Add(&waiter_);
+      entered_ = true;
+    }
+    waiter_.Arm();
+    return waiter_;
+  }
+
+ private:
+  const std::vector<std::shared_ptr<WaitableObject>>& objects_;
+  const std::shared_ptr<MessageQueue>& queue_;
+  Waiter& waiter_ = ThisThreadWaiter();
+  bool entered_ = false;
+};
+
+// The first ready object, taken (WAIT_OBJECT_0 + its index), then the queue
+// (WAIT_OBJECT_0 + the count of objects), else WAIT_TIMEOUT. Under the lock.
+DWORD TakeReady(const std::vector<std::shared_ptr<WaitableObject>>& objects,
+                const std::shared_ptr<MessageQueue>& queue) {
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    if (objects[i]->Signalled()) {
+      objects[i]->Acquire();
+      return WAIT_OBJECT_0 + static_cast<DWORD>(i);
+    }
+  }
+  if (queue && queue->HasInput()) return WAIT_OBJECT_0 + static_cast<DWORD>(objects.size());
+  return WAIT_TIMEOUT;
 }
 
 DWORD WaitAny(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
@@ -44,38 +89,24 @@ DWORD WaitAny(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD millisecon
     if (!object) return WAIT_FAILED;
     objects.push_back(std::move(object));
   }
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  Waiter::Deadline deadline;
+  if (milliseconds != INFINITE) {
+    deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  }
+  std::shared_ptr<MessageQueue> queue = withQueue ? CurrentQueue() : nullptr;
   std::unique_lock lock(Hub().mutex);
+  WaitEntry entry(objects, queue);
   for (;;) {
-    for (DWORD i = 0; i < count; ++i) {
-      if (objects[i]->Signalled()) {
-        objects[i]->Acquire();
-        return WAIT_OBJECT_0 + i;
-      }
-    }
-    if (withQueue && CurrentThreadQueueHasInput()) return WAIT_OBJECT_0 + count;
-    if (milliseconds == INFINITE) {
-      Hub().changed.wait(lock);
-    } else if (milliseconds == 0 ||
-               Hub().changed.wait_until(lock, deadline) == std::cv_status::timeout) {
-      for (DWORD i = 0; i < count; ++i) {
-        if (objects[i]->Signalled()) {
-          objects[i]->Acquire();
-          return WAIT_OBJECT_0 + i;
-        }
-      }
-      if (withQueue && CurrentThreadQueueHasInput()) return WAIT_OBJECT_0 + count;
-      return WAIT_TIMEOUT;
-    }
+    if (DWORD ready = TakeReady(objects, queue); ready != WAIT_TIMEOUT) return ready;
+    if (deadline && std::chrono::steady_clock::now() >= *deadline) return WAIT_TIMEOUT;
+    Waiter& waiter = entry.Arm();
+    lock.unlock();
+    waiter.Sleep(deadline);
+    lock.lock();
   }
 }
 
 }  // namespace
-
-WaitHub& Hub() {
-  static Immortal<WaitHub> hub;
-  return hub.Get();
-}
 
 HANDLE CreateEventA(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialState, const char*) {
   return RegisterHandle(std::make_shared<EventObject>(manualReset != FALSE, initialState != FALSE));

@@ -93,11 +93,10 @@ HANDLE CreateThread(std::function<void()> body, DWORD* threadId) {
         std::lock_guard lock(thread->mutex);
         thread->running = false;
       }
-      {
-        std::lock_guard lock(Hub().mutex);
-        thread->finished = true;
-      }
-      Hub().changed.notify_all();
+      WakeSet wake;
+      std::lock_guard lock(Hub().mutex);
+      thread->finished = true;
+      thread->waiters.NoteFor(wake);
     }).detach();
   } catch (const std::system_error&) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);

@@ -232,9 +232,17 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
       return msg->message == WM_QUIT ? FALSE : TRUE;
     }
     std::unique_lock lock(Hub().mutex);
+    Waiter& self = ThisThreadWaiter();
+    queue->waiters.Add(&self);
     // Only for what this call can take: waking for a message the filter
     // leaves out would find it again at once, and spin.
-    Hub().changed.wait(lock, [&] { return queue->HasInputFor(window, filterMin, filterMax); });
+    while (!queue->HasInputFor(window, filterMin, filterMax)) {
+      self.Arm();
+      lock.unlock();
+      self.Sleep(std::nullopt);
+      lock.lock();
+    }
+    queue->waiters.Remove(&self);
   }
 }
 

@@ -16,11 +16,21 @@ bool TSerBaseDispatcher::ScanInput() {
     if (InBuf.empty()) return false;
     head = InHead;
   }
+  {
+    // Without a pattern to match nothing below changes but ScanPos: it
+    // takes all the new bytes at once rather than one at a time.
+    SectionHold hold(DispatcherLock);
+    if (std::none_of(MatchTriggerList.begin(), MatchTriggerList.end(),
+                     [](const TDataTrigger& t) { return t.PatternLength != 0; })) {
+      ScanPos = head;
+    }
+  }
   while (ScanPos != head) {
     const DWORD p = ScanPos;
     BYTE input;
     {
       SectionHold hold(InputLock);
+      if (InBuf.empty()) return false;  // released by a close
       input = InBuf[p];
     }
     DWORD longest = 0;

@@ -25,4 +25,11 @@ int FormatByte(BYTE value, bool hex, bool allHex, char* out) {
   return n;
 }
 
+ByteForms::ByteForms(bool hex, bool allHex) {
+  for (int value = 0; value < 256; ++value) {
+    widths_[value] =
+        static_cast<BYTE>(FormatByte(static_cast<BYTE>(value), hex, allHex, texts_[value].data()));
+  }
+}
+
 }  // namespace ser

@@ -61,20 +61,25 @@ bool TSerDispatchLog::LogStore(const BYTE* bytes, DWORD count) {
   return true;
 }
 
-void TSerDispatchLog::CopyOut(BYTE* to, DWORD count) {
-  DWORD first = std::min(count, logCapacity_ - logTail_);
-  std::memcpy(to, logBuf_.data() + logTail_, first);
-  std::memcpy(to + first, logBuf_.data(), count - first);
+const BYTE* TSerDispatchLog::TakeOut(DWORD count, BYTE* scratch) {
+  const BYTE* at = logBuf_.data() + logTail_;
+  const DWORD first = std::min(count, logCapacity_ - logTail_);
+  if (first < count && scratch != nullptr) {
+    std::memcpy(scratch, at, first);
+    std::memcpy(scratch + first, logBuf_.data(), count - first);
+    at = scratch;
+  }
   logTail_ = (logTail_ + count) % logCapacity_;
   logFree_ += count;
+  return at;
 }
 
-bool TSerDispatchLog::LogTakeNext(LogRecord& record) {
+bool TSerDispatchLog::LogTakeNext(LogRecord& record, const BYTE** extra) {
   if (logFree_ == logCapacity_) return true;
   BYTE packed[kLogRecordSize];
-  CopyOut(packed, kLogRecordSize);
-  record = UnpackLogRecord(packed);
-  CopyOut(logScratch_.data(), record.extraCount);
+  record = UnpackLogRecord(TakeOut(kLogRecordSize, packed));
+  const BYTE* bytes = TakeOut(record.extraCount, extra ? logScratch_.data() : nullptr);
+  if (extra != nullptr) *extra = bytes;
   return false;
 }
 
@@ -112,15 +117,11 @@ int TSerDispatchLog::WriteLogFile(const std::string& fileName, bool append, bool
   LogRenderer renderer(file, hex, allHex);
   renderer.Header(deviceName_, LogDateTimeNow());
   LogRecord record;
-  while (!LogTakeNext(record)) renderer.Entry(record, logScratch_.data());
+  const BYTE* extra = nullptr;
+  while (!LogTakeNext(record, &extra)) renderer.Entry(record, extra);
   DWORD error = file.Close();
   FreeLog();
   return -static_cast<int>(error);
-}
-
-bool TSerDispatchLog::LogOn() const {
-  SectionHold hold(lock_);
-  return logOn_;
 }
 
 bool TSerDispatchLog::HasLog() const {

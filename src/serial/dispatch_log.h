@@ -4,6 +4,7 @@
 // Owned by a dispatcher; every operation holds the dispatcher's lock.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,9 @@ class TSerDispatchLog {
   void PauseLog();
   int WriteLogFile(const std::string& fileName, bool append, bool hex, bool allHex);
 
-  bool LogOn() const;
+  // Recording is active. Read without the lock: a caller only decides by it
+  // whether to record, which takes the lock.
+  bool LogOn() const { return logOn_; }
   bool HasLog() const;
   // Set at every open: entry times count from here; the name heads the file.
   void SetClockBase(DWORD milliseconds);
@@ -43,10 +46,13 @@ class TSerDispatchLog {
  private:
   // The caller holds the lock for these.
   bool LogStore(const BYTE* bytes, DWORD count);
-  // Removes the oldest entry into `record` and logScratch_; true when empty.
-  bool LogTakeNext(LogRecord& record);
-  // Copies `count` bytes from the tail, continuing at offset 0, and frees them.
-  void CopyOut(BYTE* to, DWORD count);
+  // Removes the oldest entry into `record`; true when empty. With `extra`,
+  // points it at the entry's extra bytes: in the store, or in logScratch_
+  // when they wrap past its end (valid until the next change).
+  bool LogTakeNext(LogRecord& record, const BYTE** extra = nullptr);
+  // Frees `count` bytes at the tail; returns where they are: in the store,
+  // or copied to `scratch` (when given) when they wrap past its end.
+  const BYTE* TakeOut(DWORD count, BYTE* scratch);
   void FreeLog();
 
   CRITICAL_SECTION& lock_;
@@ -56,8 +62,8 @@ class TSerDispatchLog {
   DWORD logHead_ = 0;  // where the next entry is stored
   DWORD logTail_ = 0;  // where the oldest entry starts
   DWORD logFree_ = 0;
-  bool logOn_ = false;
-  bool logExists_ = false;  // apart from the buffer: a log may have no bytes
+  std::atomic<bool> logOn_{false};  // written under the lock
+  bool logExists_ = false;          // apart from the buffer: a log may have no bytes
   // One entry's extra bytes while dumping; grows with the largest stored.
   std::vector<BYTE> logScratch_;
   DWORD clockBase_ = 0;

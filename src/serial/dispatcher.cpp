@@ -1,8 +1,6 @@
 #include "serial/dispatcher.h"
 
 #include "serial/dispatcher_table.h"
-#include "serial/dispatcher_threads.h"
-#include "serial/message_pump_wait.h"
 #include "serial/section_hold.h"
 
 namespace ser {
@@ -55,37 +53,6 @@ void TSerBaseDispatcher::Reset(std::atomic<HANDLE>& event) {
   if (HANDLE h = event.load()) ResetEvent(h);
 }
 
-bool TSerBaseDispatcher::AllThreadsEnded() {
-  std::lock_guard<std::mutex> hold(ThreadRefLock);
-  return !ComThreadRef && !DispThreadRef && !OutThreadRef;
-}
-
-void TSerBaseDispatcher::ThreadEnd(const TSerDispatcherThread& thread) {
-  bool dispatchThread = false;
-  {
-    std::lock_guard<std::mutex> hold(ThreadRefLock);
-    if (ComThreadRef.get() == &thread) ComThreadRef.reset();
-    if (OutThreadRef.get() == &thread) OutThreadRef.reset();
-    if (DispThreadRef.get() == &thread) {
-      DispThreadRef.reset();
-      dispatchThread = true;
-    }
-  }
-  if (dispatchThread && ReleaseOnExit.exchange(false)) ReleaseLine();
-  // Nothing of this object may be touched after the count reaches 0 except
-  // by a thread that waits on the thread handles, which the destructor does.
-  if (InterlockedDecrement(&ThreadCount) == 0) ThreadsRunning = false;
-}
-
-// A thread that has not ended is never freed under it: this waits, serving
-// messages, for every thread ever started, however long a stuck delivery
-// takes (each is bounded by the delivery time-out).
-void TSerBaseDispatcher::WaitAllThreadsEnded() {
-  for (auto& thread : StartedThreads) WaitPumpingMessages(thread->ThreadHandle(), INFINITE);
-  StartedThreads.clear();
-  CloseEvents();
-}
-
 void TSerBaseDispatcher::SetHandlerMode(int mode) {
   SectionHold hold(DispatcherLock);
   bool others = WindowTargets.size() > 1 || !ProcTargets.empty() || !EventTargets.empty();
@@ -111,18 +78,12 @@ void TSerBaseDispatcher::AddWindowTarget(HWND window) {
   RecordLog(lkTrgHdAlc, lsWindow, static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(window)));
 }
 
+// A removed target's handler mode is recomputed at once; one only marked
+// counts until the delivery that holds it ends, which recomputes it again.
 void TSerBaseDispatcher::RemoveWindowTarget(HWND window) {
   SectionHold hold(DispatcherLock);
-  for (auto it = WindowTargets.begin(); it != WindowTargets.end(); ++it) {
-    if (it->Window != window || it->Removed) continue;
-    if (Delivering) {
-      it->Removed = true;
-      TargetsChanged = true;
-    } else {
-      WindowTargets.erase(it);
-    }
+  if (RemoveFirst(WindowTargets, [&](const TWindowTarget& t) { return t.Window == window; })) {
     RecordLog(lkTrgHdDsp, lsWindow, static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(window)));
-    return;
   }
   SetHandlerMode(0);
 }
@@ -135,16 +96,7 @@ void TSerBaseDispatcher::AddProcTarget(TSerNotifyProc proc) {
 
 void TSerBaseDispatcher::RemoveProcTarget(TSerNotifyProc proc) {
   SectionHold hold(DispatcherLock);
-  for (auto it = ProcTargets.begin(); it != ProcTargets.end(); ++it) {
-    if (it->Proc != proc || it->Removed) continue;
-    if (Delivering) {
-      it->Removed = true;
-      TargetsChanged = true;
-    } else {
-      ProcTargets.erase(it);
-    }
-    break;
-  }
+  RemoveFirst(ProcTargets, [&](const TProcTarget& t) { return t.Proc == proc; });
   SetHandlerMode(0);
 }
 
@@ -156,16 +108,9 @@ void TSerBaseDispatcher::AddEventTarget(TSerNotifyEvent callback, void* context)
 
 void TSerBaseDispatcher::RemoveEventTarget(TSerNotifyEvent callback, void* context) {
   SectionHold hold(DispatcherLock);
-  for (auto it = EventTargets.begin(); it != EventTargets.end(); ++it) {
-    if (it->Callback != callback || it->Context != context || it->Removed) continue;
-    if (Delivering) {
-      it->Removed = true;
-      TargetsChanged = true;
-    } else {
-      EventTargets.erase(it);
-    }
-    break;
-  }
+  RemoveFirst(EventTargets, [&](const TEventTarget& t) {
+    return t.Callback == callback && t.Context == context;
+  });
   SetHandlerMode(0);
 }
 
@@ -177,7 +122,6 @@ void TSerBaseDispatcher::SetAvailThreshold(DWORD count) {
 
 void TSerBaseDispatcher::RecordLog(BYTE kind, BYTE subKind, DWORD data, DWORD extraCount,
                                    const void* extra) {
-  SectionHold hold(DispatcherLock);
   if (Log.LogOn()) Log.RecordLogEntry(kind, subKind, data, extraCount, extra);
 }
 

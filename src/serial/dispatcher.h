@@ -268,10 +268,13 @@ class TSerBaseDispatcher {
   // DeviceStatus.
   void RefreshModemChanges(DWORD eventMask);
   void RefreshLineErrors();
-  // Writes DeviceSettings to the device with the DTR/RTS rules; re-reads first.
+  // Writes DeviceSettings to the device with the DTR/RTS rules. The caller
+  // holds DispatcherLock and has re-read the settings before changing them.
   int ApplySettings();
   int ReadSettingsLocked();
   DWORD UnreadCount() const;  // under InputLock
+  // The n-th unread byte (1-based), under InputLock; false when there is none.
+  bool PeekLocked(BYTE& c, DWORD n) const;
   void RecordLog(BYTE kind, BYTE subKind, DWORD data, DWORD extraCount = 0,
                  const void* extra = nullptr);
   void ClearTriggers();
@@ -289,6 +292,23 @@ class TSerBaseDispatcher {
   void Reset(std::atomic<HANDLE>& event);
   // Whether none of the three threads is running any more.
   bool AllThreadsEnded();
+  // Removes the first target of `list` that is not removed yet and `matches`:
+  // while a delivery runs it is only marked (the delivery deletes it as it
+  // ends), else it goes at once. Under DispatcherLock; true when one was found.
+  template <class T, class Match>
+  bool RemoveFirst(std::vector<T>& list, Match matches) {
+    for (auto it = list.begin(); it != list.end(); ++it) {
+      if (it->Removed || !matches(*it)) continue;
+      if (Delivering) {
+        it->Removed = true;
+        TargetsChanged = true;
+      } else {
+        list.erase(it);
+      }
+      return true;
+    }
+    return false;
+  }
   // Set while one thread runs StopThreads; another caller leaves it to that one.
   std::atomic<bool> Stopping{false};
   // Started threads not yet known to have ended; for waiting on their end.

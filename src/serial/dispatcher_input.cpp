@@ -45,28 +45,29 @@ void TSerBaseDispatcher::ReadIntoRing() {
   if (wanted > contiguous && first == contiguous && !InFull) readOnce(wanted - contiguous);
 }
 
+bool TSerBaseDispatcher::PeekLocked(BYTE& c, DWORD n) const {
+  if (n == 0 || UnreadCount() < n) return false;
+  c = InBuf[(InTail + n - 1) % kInRingSize];
+  return true;
+}
+
 int TSerBaseDispatcher::PeekAt(BYTE& c, DWORD n) {
   SectionHold hold(InputLock);
-  if (n == 0 || UnreadCount() < n) return ecBufferIsEmpty;
-  c = InBuf[(InTail + n - 1) % kInRingSize];
-  return ecOK;
+  return PeekLocked(c, n) ? ecOK : ecBufferIsEmpty;
 }
 
 // Inside an avail or data-match notification the byte is only looked at:
-// it is consumed when every target has returned.
+// it is consumed when every target has returned. A handler calls this once
+// a character, so it takes one lock and nothing more.
 int TSerBaseDispatcher::ReadChar(BYTE& c) {
   SectionHold hold(InputLock);
+  if (!PeekLocked(c, InsideAvail ? AvailReadCount + 1 : 1)) return ecBufferIsEmpty;
   if (InsideAvail) {
-    int result = PeekAt(c, AvailReadCount + 1);
-    if (result != ecOK) return result;
     ++AvailReadCount;
   } else {
-    int result = PeekAt(c, 1);
-    if (result != ecOK) return result;
     InTail = (InTail + 1) % kInRingSize;
     InFull = false;
   }
-  SectionHold dispatcher(DispatcherLock);
   if (Trace.TraceOn()) Trace.RecordTrace('R', c);
   return ecOK;
 }

@@ -126,10 +126,19 @@ void TSerBaseDispatcher::CloseLine() {
 }
 
 // StopThreads is called without DispatcherLock: the dispatch thread may need
-// that lock to finish its pass, and we wait for it to end.
+// that lock to finish its pass, and we wait for it to end. One that outlasts
+// the stop may still read the rings: they are left to it, and it releases
+// them as it ends.
 void TSerBaseDispatcher::ReleaseLine() {
   ReleaseOnExit = false;
   if (ThreadsRunning) StopThreads();
+  {
+    std::lock_guard<std::mutex> hold(ThreadRefLock);
+    if (DispThreadRef) {
+      ReleaseOnExit = true;
+      return;
+    }
+  }
   SectionHold in(InputLock);
   SectionHold out(OutputLock);
   InBuf.clear();

@@ -1,8 +1,8 @@
 // The output ring: queueing blocks, its fill level, discarding it.
 #include "serial/dispatcher.h"
-#include "serial/dispatcher_threads.h"
 #include "serial/result_codes.h"
 #include "serial/section_hold.h"
+#include "serial/thread_class.h"
 
 namespace ser {
 

@@ -98,9 +98,8 @@ void TSerBaseDispatcher::GetLineParams(DWORD& baud, BYTE& parity, BYTE& dataBits
   stopBits = DeviceSettings.StopBits == ONESTOPBIT ? 1 : 2;
 }
 
-// Called with DispatcherLock held and DeviceSettings freshly re-read.
+// The caller holds DispatcherLock and has re-read DeviceSettings.
 int TSerBaseDispatcher::ApplySettings() {
-  SectionHold hold(DispatcherLock);
   if (!DtrAuto) DeviceSettings.fDtrControl = DtrOn ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
   if (!RtsAuto) DeviceSettings.fRtsControl = RtsOn ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
   int result = WriteDeviceSettings(DeviceSettings);

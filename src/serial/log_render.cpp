@@ -1,8 +1,8 @@
 #include "serial/log_render.h"
 
+#include <algorithm>
 #include <ctime>
 
-#include "serial/byte_form.h"
 #include "serial/compiler_name.h"
 #include "serial/error_messages.h"
 #include "serial/platform_description.h"
@@ -54,25 +54,38 @@ std::string ModemStatusText(DWORD bits) {
   return text;
 }
 
-void WritePadded(TextFileWriter& out, std::string_view text, std::size_t width, bool left) {
-  std::size_t pad = text.size() < width ? width - text.size() : 0;
-  if (!left) out.Write(std::string_view(kSpaces.data(), pad));
-  out.Write(text);
-  if (left) out.Write(std::string_view(kSpaces.data(), pad));
+// The longest fixed part of a row: a time of ten digits and its point, two
+// labels of the most a message text holds, the data word, and the gaps.
+constexpr std::size_t kMostFixedPart = 11 + 2 + 255 + 2 + 255 + 2 + 8 + 2;
+
+char* PutHexWord(char* at, DWORD value) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  for (int shift = 28; shift >= 0; shift -= 4) *at++ = kHexDigits[(value >> shift) & 0x0F];
+  return at;
 }
 
-void WriteHexWord(TextFileWriter& out, DWORD value) {
-  static constexpr char kHexDigits[] = "0123456789ABCDEF";
-  for (int shift = 28; shift >= 0; shift -= 4) out.Put(kHexDigits[(value >> shift) & 0x0F]);
+// LogTimeText without a string: into `text`, which has room for 11; its length.
+std::size_t FormatLogTime(DWORD milliseconds, char* text) {
+  char digits[10];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + milliseconds % 10);
+    milliseconds /= 10;
+  } while (milliseconds != 0);
+  while (count < 7) digits[count++] = '0';
+  std::size_t length = 0;
+  while (count > 0) {
+    if (count == 3) text[length++] = '.';
+    text[length++] = digits[--count];
+  }
+  return length;
 }
 
 }  // namespace
 
 std::string LogTimeText(DWORD milliseconds) {
-  std::string text = std::to_string(milliseconds);
-  if (text.size() < 7) text.insert(0, 7 - text.size(), '0');
-  text.insert(text.size() - 3, 1, '.');
-  return text;
+  char text[16];
+  return std::string(text, FormatLogTime(milliseconds, text));
 }
 
 std::string LogDateTimeNow() {
@@ -85,7 +98,7 @@ std::string LogDateTimeNow() {
 }
 
 LogRenderer::LogRenderer(TextFileWriter& out, bool hex, bool allHex)
-    : out_(out), hex_(hex), allHex_(allHex) {}
+    : out_(out), forms_(hex, allHex), allHex_(allHex) {}
 
 void LogRenderer::Header(const std::string& deviceName, const std::string& dateTime) {
   out_.Write("SERIAL v4.06");
@@ -108,25 +121,34 @@ void LogRenderer::Header(const std::string& deviceName, const std::string& dateT
   out_.EndLine();
 }
 
-const std::string& LogRenderer::Label(std::optional<std::string>& cached, int code) {
-  if (!cached) cached = ErrorMessageText(code);
+const std::string& LogRenderer::Column(std::optional<std::string>& cached, int code,
+                                       std::size_t width) {
+  if (!cached) {
+    std::string label = code == kSubKindLabelBase ? std::string() : ErrorMessageText(code);
+    if (label.size() < width) label.resize(width, ' ');
+    cached = label + "  ";
+  }
   return *cached;
 }
 
 void LogRenderer::Entry(const LogRecord& record, const BYTE* extra) {
-  // Format "%8s  %-8s  %-12s  %08X  ": 44 characters while the time has 8.
-  WritePadded(out_, LogTimeText(record.time), 8, false);
-  out_.Write("  ");
-  WritePadded(out_, Label(kindLabels_[record.kind], kKindLabelBase + record.kind), 8, true);
-  out_.Write("  ");
-  std::string_view subKindLabel;
-  if (record.subKind != 0) {
-    subKindLabel = Label(subKindLabels_[record.subKind], kSubKindLabelBase + record.subKind);
-  }
-  WritePadded(out_, subKindLabel, 12, true);
-  out_.Write("  ");
-  WriteHexWord(out_, record.data);
-  out_.Write("  ");
+  // Format "%8s  %-8s  %-12s  %08X  ": 44 characters while the time has 8
+  // (it never has fewer). Put together in place: a full log has a million
+  // rows and more.
+  const std::string& kind = Column(kindColumns_[record.kind], kKindLabelBase + record.kind, 8);
+  const std::string& subKind =
+      Column(subKindColumns_[record.subKind], kSubKindLabelBase + record.subKind, 12);
+  char* const start = out_.Room(kMostFixedPart);
+  char* at = start;
+  at += FormatLogTime(record.time, at);
+  *at++ = ' ';
+  *at++ = ' ';
+  at = std::copy(kind.begin(), kind.end(), at);
+  at = std::copy(subKind.begin(), subKind.end(), at);
+  at = PutHexWord(at, record.data);
+  *at++ = ' ';
+  *at++ = ' ';
+  out_.Advance(static_cast<std::size_t>(at - start));
 
   if (record.extraCount == 0) {
     if (record.kind == kKindTelnet) {
@@ -147,25 +169,35 @@ void LogRenderer::Entry(const LogRecord& record, const BYTE* extra) {
   out_.EndLine();
 }
 
-// The extra bytes from column 45 on, continuing on 44-space lines.
+// The extra bytes from column 45 on, continuing on 44-space lines; put
+// together in place a run at a time, the state in locals meanwhile.
 void LogRenderer::ExtraBytes(const LogRecord& record, const BYTE* extra) {
-  bool plain = allHex_ && record.kind == kKindUser;
+  constexpr DWORD kBytesInPlace = 1024;
+  constexpr std::size_t kMostPerByte = 2 + kSpaces.size() + ByteForms::kCopyWidth;
+  const bool plain = allHex_ && record.kind == kKindUser;
   int column = kExtraFirstColumn;
-  for (DWORD i = 0; i < record.extraCount; ++i) {
-    char form[kMaxByteFormWidth];
-    int width = 1;
-    if (plain) {
-      form[0] = static_cast<char>(extra[i]);
-    } else {
-      width = FormatByte(extra[i], hex_, allHex_, form);
+  for (DWORD done = 0; done < record.extraCount;) {
+    const DWORD run = std::min(record.extraCount - done, kBytesInPlace);
+    char* const start = out_.Room(run * kMostPerByte);
+    char* at = start;
+    for (const BYTE *byte = extra + done, *runEnd = byte + run; byte != runEnd; ++byte) {
+      const int width = plain ? 1 : forms_.Width(*byte);
+      column += width;
+      if (column >= kExtraColumnLimit) {
+        *at++ = '\r';
+        *at++ = '\n';
+        at = std::copy(kSpaces.begin(), kSpaces.end(), at);
+        column = kExtraFirstColumn + width;
+      }
+      if (plain) {
+        *at = static_cast<char>(*byte);
+      } else {
+        forms_.CopyTo(*byte, at);
+      }
+      at += width;
     }
-    column += width;
-    if (column >= kExtraColumnLimit) {
-      out_.EndLine();
-      out_.Write(kSpaces);
-      column = kExtraFirstColumn + width;
-    }
-    out_.Write(std::string_view(form, static_cast<std::size_t>(width)));
+    out_.Advance(static_cast<std::size_t>(at - start));
+    done += run;
   }
 }
 

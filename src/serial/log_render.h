@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/win_types.h"
+#include "serial/byte_form.h"
 #include "serial/log_record.h"
 #include "serial/text_file_writer.h"
 
@@ -29,15 +30,16 @@ class LogRenderer {
   void Entry(const LogRecord& record, const BYTE* extra);
 
  private:
-  // Labels are looked up once per dump: a full log repeats a handful of them.
-  const std::string& Label(std::optional<std::string>& cached, int code);
+  // A label as its column of the row ("%-8s  ", "%-12s  "), looked up once
+  // per dump: a full log repeats a handful of them. Sub-kind 0 has none.
+  const std::string& Column(std::optional<std::string>& cached, int code, std::size_t width);
   void ExtraBytes(const LogRecord& record, const BYTE* extra);
 
   TextFileWriter& out_;
-  bool hex_;
+  const ByteForms forms_;
   bool allHex_;
-  std::array<std::optional<std::string>, 256> kindLabels_;
-  std::array<std::optional<std::string>, 256> subKindLabels_;
+  std::array<std::optional<std::string>, 256> kindColumns_;
+  std::array<std::optional<std::string>, 256> subKindColumns_;
 };
 
 }  // namespace ser

@@ -16,6 +16,27 @@ namespace {
 // Large enough that a multi-megabyte dump costs a few dozen system calls.
 constexpr std::size_t kBufferBytes = 1 << 18;
 
+// A file refused or a disk full, in the words a user understands; the
+// platform's own mapping speaks of ports (EACCES there is a port this user
+// may not open) and calls anything it does not know a failing device.
+DWORD FileError(int err) {
+  switch (err) {
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+    case EDQUOT:
+      return kDiskFull;
+    case ENOENT:
+    case ENOTDIR:
+      // Creating a file can only miss a folder of its path (or have no name).
+      return ERROR_PATH_NOT_FOUND;
+  }
+  return Win32ErrorFromErrno(err);
+}
+
 }  // namespace
 
 TextFileWriter::TextFileWriter() : buffer_(kBufferBytes) {}
@@ -27,11 +48,7 @@ TextFileWriter::~TextFileWriter() {
 DWORD TextFileWriter::Open(const std::string& fileName, bool append) {
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
   fd_ = ::open(fileName.c_str(), flags, 0666);
-  if (fd_ >= 0) return 0;
-  int err = errno;
-  // Creating a file can only miss a folder of its path (or have no name).
-  if (err == ENOENT || err == ENOTDIR) return ERROR_PATH_NOT_FOUND;
-  return Win32ErrorFromErrno(err);
+  return fd_ >= 0 ? 0 : FileError(errno);
 }
 
 void TextFileWriter::WriteAcrossFlush(std::string_view text) {
@@ -52,7 +69,7 @@ void TextFileWriter::Flush() {
     ssize_t n = ::write(fd_, data, left);
     if (n < 0) {
       if (errno == EINTR) continue;
-      error_ = Win32ErrorFromErrno(errno);
+      error_ = FileError(errno);
     } else {
       data += n;
       left -= static_cast<std::size_t>(n);
@@ -63,7 +80,7 @@ void TextFileWriter::Flush() {
 DWORD TextFileWriter::Close() {
   if (fd_ < 0) return error_;
   Flush();
-  if (::close(fd_) != 0 && error_ == 0) error_ = Win32ErrorFromErrno(errno);
+  if (::close(fd_) != 0 && error_ == 0) error_ = FileError(errno);
   fd_ = -1;
   return error_;
 }

@@ -1,5 +1,7 @@
 // A buffered text file for the trace and log dumps: lines end in CR LF, the
-// first failure of any write is kept and reported by Close as a Win32 error.
+// first failure of any write is kept and reported by Close. Failures are
+// error numbers the message table words for a user: Win32 numbers, and the
+// runtime's kDiskFull for a full disk.
 #pragma once
 
 #include <cstring>
@@ -11,6 +13,9 @@
 
 namespace ser {
 
+// The runtime's I/O error number for a full disk: "Disk is full".
+constexpr DWORD kDiskFull = 101;
+
 class TextFileWriter {
  public:
   TextFileWriter();
@@ -19,7 +24,7 @@ class TextFileWriter {
   TextFileWriter& operator=(const TextFileWriter&) = delete;
 
   // Appends to an existing file when `append` is set, else creates or
-  // truncates it. Returns 0 or the Win32 error of the failed open.
+  // truncates it. Returns 0 or the error of the failed open.
   DWORD Open(const std::string& fileName, bool append);
 
   void Put(char c) {
@@ -33,6 +38,15 @@ class TextFileWriter {
     used_ += text.size();
   }
   void EndLine() { Write("\r\n"); }
+
+  // For text put together in place: room for at least `n` (at most 64 KiB)
+  // characters at the returned position; Advance then counts those of them
+  // that were put there.
+  char* Room(std::size_t n) {
+    if (buffer_.size() - used_ < n) Flush();
+    return buffer_.data() + used_;
+  }
+  void Advance(std::size_t n) { used_ += n; }
 
   // Flushes and closes; returns 0, or the first write error, or the close's.
   DWORD Close();

@@ -3,8 +3,8 @@
 
 #include "platform/threads.h"
 #include "serial/dispatcher.h"
-#include "serial/dispatcher_threads.h"
 #include "serial/section_hold.h"
+#include "serial/thread_class.h"
 
 namespace ser {
 

@@ -73,18 +73,12 @@ int TSerTrace::WriteTraceFile(const std::string& fileName, bool append, bool hex
     return -static_cast<int>(error);
   }
   TraceRenderer renderer(file, hex, allHex);
-  for (DWORD i = 0, at = first; i < count; ++i) {
-    renderer.Add(static_cast<char>(traceBuf_[2 * at]), traceBuf_[2 * at + 1]);
-    if (++at == traceCapacity_) at = 0;
-  }
+  // Oldest first: from `first` to the end of the store, then what wrapped.
+  renderer.Add(traceBuf_.data() + 2 * std::size_t{first}, count - first);
+  renderer.Add(traceBuf_.data(), first);
   DWORD error = file.Close();
   FreeStore();
   return -static_cast<int>(error);
-}
-
-bool TSerTrace::TraceOn() const {
-  SectionHold hold(lock_);
-  return traceOn_;
 }
 
 bool TSerTrace::HasStore() const {

@@ -4,6 +4,7 @@
 // dispatcher's lock, which the trace is given and has none of its own.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,9 @@ class TSerTrace {
   void PauseTrace();
   int WriteTraceFile(const std::string& fileName, bool append, bool hex, bool allHex);
 
-  bool TraceOn() const;   // recording is active
+  // Recording is active. Read without the lock: a caller only decides by it
+  // whether to record, which takes the lock.
+  bool TraceOn() const { return traceOn_; }
   bool HasStore() const;  // a store exists (recording or paused)
 
  private:
@@ -37,8 +40,8 @@ class TSerTrace {
   DWORD traceCapacity_ = 0;
   DWORD tracePos_ = 0;
   bool traceWrapped_ = false;
-  bool traceOn_ = false;
-  bool traceExists_ = false;  // apart from the buffer: a store may have no entries
+  std::atomic<bool> traceOn_{false};  // written under the lock
+  bool traceExists_ = false;          // apart from the buffer: a store may have no entries
 };
 
 }  // namespace ser

@@ -1,48 +1,72 @@
 #include "serial/trace_render.h"
 
-#include "serial/byte_form.h"
+#include <algorithm>
+#include <cstring>
+#include <string_view>
 
 namespace ser {
 
-namespace {
-
-constexpr int kTraceLineWidth = 78;
-
-}  // namespace
-
 TraceRenderer::TraceRenderer(TextFileWriter& out, bool hex, bool allHex)
-    : out_(out), hex_(hex), allHex_(allHex) {}
+    : out_(out), forms_(hex, allHex) {}
 
-void TraceRenderer::Heading(char kind) {
-  if (!first_) {
-    out_.EndLine();
-    out_.EndLine();
-    column_ = 0;
-  }
-  first_ = false;
-  kind_ = kind;
+// The heading of a block of `kind`, after an empty line unless it is the
+// first: at most kMostPerHeading characters at `at`; returns the end.
+char* TraceRenderer::Heading(char kind, bool first, char* at) {
+  auto put = [&at](std::string_view text) {
+    std::memcpy(at, text.data(), text.size());
+    at += text.size();
+  };
+  if (!first) put("\r\n\r\n");
   if (kind == 'R') {
-    out_.Write("Receive: ");
+    put("Receive: ");
   } else if (kind == 'T') {
-    out_.Write("Transmit: ");
+    put("Transmit: ");
   } else {
-    out_.Write("Special-");
-    out_.Put(kind);
-    out_.Write(": ");
+    put("Special-");
+    *at++ = kind;
+    put(": ");
   }
-  out_.EndLine();
+  put("\r\n");
+  return at;
 }
 
-void TraceRenderer::Add(char kind, BYTE value) {
-  if (first_ || kind != kind_) Heading(kind);
-  char form[kMaxByteFormWidth];
-  int width = FormatByte(value, hex_, allHex_, form);
-  column_ += width;
-  if (column_ > kTraceLineWidth) {
-    out_.EndLine();
-    column_ = width;
+// The entries' forms go straight into the writer's buffer through a local
+// pointer, a few thousand at a time: a full trace has millions of them. The
+// state lives in locals meanwhile, which the stores through the pointer
+// cannot be taken to change.
+void TraceRenderer::Add(const BYTE* entries, DWORD count) {
+  constexpr std::size_t kMostPerEntry = kMostPerHeading + 2 + ByteForms::kCopyWidth;
+  const BYTE* const end = entries + 2 * std::size_t{count};
+  bool first = first_;
+  char kind = kind_;
+  int column = column_;
+  while (entries != end) {
+    const std::size_t run = std::min<std::size_t>((end - entries) / 2, kEntriesInPlace);
+    const BYTE* const runEnd = entries + 2 * run;
+    char* const start = out_.Room(run * kMostPerEntry);
+    char* at = start;
+    for (; entries != runEnd; entries += 2) {
+      if (static_cast<char>(entries[0]) != kind || first) {
+        kind = static_cast<char>(entries[0]);
+        at = Heading(kind, first, at);
+        first = false;
+        column = 0;
+      }
+      const int width = forms_.Width(entries[1]);
+      column += width;
+      if (column > kTraceLineWidth) {
+        *at++ = '\r';
+        *at++ = '\n';
+        column = width;
+      }
+      forms_.CopyTo(entries[1], at);
+      at += width;
+    }
+    out_.Advance(static_cast<std::size_t>(at - start));
   }
-  out_.Write(std::string_view(form, static_cast<std::size_t>(width)));
+  first_ = first;
+  kind_ = kind;
+  column_ = column;
 }
 
 }  // namespace ser

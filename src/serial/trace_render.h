@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/win_types.h"
+#include "serial/byte_form.h"
 #include "serial/text_file_writer.h"
 
 namespace ser {
@@ -10,15 +11,20 @@ namespace ser {
 class TraceRenderer {
  public:
   TraceRenderer(TextFileWriter& out, bool hex, bool allHex);
-  // The last line is left open: the file ends without a line end.
-  void Add(char kind, BYTE value);
+  // Adds `count` entries of two bytes each (kind, byte), in order. The last
+  // line is left open: the file ends without a line end.
+  void Add(const BYTE* entries, DWORD count);
 
  private:
-  void Heading(char kind);
+  static constexpr int kTraceLineWidth = 78;
+  // Entries put together in the writer's buffer before it is told of them.
+  static constexpr DWORD kEntriesInPlace = 4096;
+  static constexpr std::size_t kMostPerHeading = 16;  // "\r\n\r\nTransmit: \r\n"
+
+  static char* Heading(char kind, bool first, char* at);
 
   TextFileWriter& out_;
-  bool hex_;
-  bool allHex_;
+  const ByteForms forms_;
   bool first_ = true;
   char kind_ = 0;
   int column_ = 0;

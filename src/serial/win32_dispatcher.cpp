@@ -5,8 +5,8 @@
 
 #include "platform/clock.h"
 #include "platform/errors.h"
-#include "serial/dispatcher_threads.h"
 #include "serial/section_hold.h"
+#include "serial/thread_class.h"
 
 namespace ser {
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -14,6 +13,7 @@
 #include "platform/errors.h"
 #include "serial/error_messages.h"
 #include "serial/log_render.h"
+#include "serial/text_file_writer.h"
 #include "serial/trace_log_test_files.h"
 
 namespace {
@@ -347,7 +347,7 @@ TEST_F(DispatchLogTest, DeniedFolderIsAccessDenied) {
         log.OpenLog(1000);
         log.RecordLogEntry(kTrigger, kAvail, 1, 0, nullptr);
         int result = log.WriteLogFile(file_, false, true, false);
-        std::_Exit(log.HasLog() && !log.LogOn() ? -result : 99);
+        std::_Exit(log.HasLog() && !log.LogOn() ? trace_log_test::ExitCodeOf(-result) : 99);
       },
       ::testing::ExitedWithCode(static_cast<int>(ERROR_ACCESS_DENIED)), "");
 }
@@ -355,8 +355,7 @@ TEST_F(DispatchLogTest, DeniedFolderIsAccessDenied) {
 TEST_F(DispatchLogTest, FailedWriteIsReportedAndDropsTheLog) {
   log_.OpenLog(1000);
   Entry(1, kTrigger, kAvail, 1);
-  EXPECT_EQ(log_.WriteLogFile("/dev/full", false, true, false),
-            -static_cast<int>(Win32ErrorFromErrno(ENOSPC)));
+  EXPECT_EQ(log_.WriteLogFile("/dev/full", false, true, false), -static_cast<int>(ser::kDiskFull));
   EXPECT_FALSE(log_.HasLog());
 }
 

@@ -1,8 +1,12 @@
 // Closing from inside handlers, target changes during a delivery, targets
 // that do not answer, and repeated open/close without leaks or stray threads.
+#include <atomic>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
+#include "platform/errors.h"
 #include "serial/dispatcher_fixture.h"
 #include "serial/dispatcher_table.h"
 #include "serial/result_codes.h"
@@ -140,6 +144,58 @@ TEST_F(DispatcherTest, ManyClosesFromInsideAHandler) {
     dispatcher_.reset();
   }
   EXPECT_EQ(window_.Count(ser::kMsgAvail), static_cast<size_t>(kCycles));
+}
+
+// A device whose event wait lets go only when told: it reports no event and
+// does not end the wait on the mask of 0 a close sets.
+class SlowToLetGoDispatcher : public ser::TSerWin32Dispatcher {
+ public:
+  using TSerWin32Dispatcher::TSerWin32Dispatcher;
+  ~SlowToLetGoDispatcher() override { Shutdown(); }
+
+  bool WaitDeviceEvent(DWORD&, OVERLAPPED& overlapped) override {
+    waitEvent_ = overlapped.hEvent;
+    SetLastError(ERROR_IO_PENDING);
+    return false;
+  }
+  void LetGo() {
+    if (HANDLE event = waitEvent_.load()) SetEvent(event);
+  }
+
+ private:
+  std::atomic<HANDLE> waitEvent_{nullptr};
+};
+
+TEST_F(DispatcherTest, ACloseServesAnAnnouncementWhileTheDeviceThreadsEnd) {
+  auto slow = std::make_unique<SlowToLetGoDispatcher>(nullptr);
+  SlowToLetGoDispatcher* d = slow.get();
+  ASSERT_EQ(d->OpenLine("\\\\.\\COM1", 19200, NOPARITY, 8, 1, 4096, kOutSize, 3), 0);
+  d->AddWindowTarget(window_.Handle());
+  d->SetHandlerMode(1);
+  d->SetAvailThreshold(1);
+  dispatcher_ = std::move(slow);
+  HANDLE handled = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  bool eventThreadRunningInHandler = false;
+  window_.handler = [&](const Notification&) {
+    {
+      std::lock_guard<std::mutex> hold(d->ThreadRefLock);
+      eventThreadRunningInHandler = d->ComThreadRef != nullptr;
+    }
+    SetEvent(handled);
+    d->LetGo();
+  };
+  // The dispatch thread's passes read without device events; wait, without
+  // serving it, until its announcement waits for this thread.
+  pty_.Write("x");
+  ASSERT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 10000, QS_ALLINPUT), WAIT_OBJECT_0);
+  std::thread watchdog([&] {
+    if (WaitForSingleObject(handled, 10000) != WAIT_OBJECT_0) d->LetGo();
+  });
+  D().CloseLine();  // the event thread ends only once the handler has run
+  watchdog.join();
+  EXPECT_EQ(window_.Count(ser::kMsgAvail), 1u);
+  EXPECT_TRUE(eventThreadRunningInHandler);
+  CloseHandle(handled);
 }
 
 TEST_F(DispatcherTest, DestroyingWithoutACloseStopsTheThreads) {

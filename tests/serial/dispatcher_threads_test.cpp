@@ -8,8 +8,8 @@
 
 #include "platform/threads.h"
 #include "serial/dispatcher_fixture.h"
-#include "serial/dispatcher_threads.h"
 #include "serial/result_codes.h"
+#include "serial/thread_class.h"
 #include "serial/thread_error_report.h"
 
 namespace morvel::test {
@@ -93,19 +93,15 @@ TEST_F(DispatcherTest, ADispatchThreadOutlastingTheStopIsWaitedForByTheDestructi
   EXPECT_EQ(D().ThreadCount.load(), 1);
 
   // Posted now, served by the destruction's message pumping: once the stop
-  // has given up (the rings are released while the thread still runs) it
+  // has given up (it leaves the release to the thread that still runs) it
   // opens the gate; before that it asks again.
   ser::TSerWin32Dispatcher* d = &D();
   bool threadAliveAtGate = false;
+  bool ringsKeptAtGate = false;
   constexpr WPARAM kGateMessage = 0x6A7E;
   window_.handler = [&](const Notification& n) {
     if (n.message != ser::kMsgTimer || n.wParam != kGateMessage) return;
-    bool released;
-    {
-      ser::SectionHold hold(d->InputLock);
-      released = d->InBuf.empty();
-    }
-    if (!released) {
+    if (!d->ReleaseOnExit) {
       Sleep(20);
       PostMessageA(window_.Handle(), ser::kMsgTimer, kGateMessage, 0);
       return;
@@ -114,6 +110,10 @@ TEST_F(DispatcherTest, ADispatchThreadOutlastingTheStopIsWaitedForByTheDestructi
       std::lock_guard<std::mutex> hold(d->ThreadRefLock);
       threadAliveAtGate = d->DispThreadRef != nullptr && d->ThreadCount.load() == 1;
     }
+    {
+      ser::SectionHold hold(d->InputLock);
+      ringsKeptAtGate = !d->InBuf.empty();
+    }
     Step("stop gave up");
     SetEvent(gGate);
   };
@@ -121,6 +121,7 @@ TEST_F(DispatcherTest, ADispatchThreadOutlastingTheStopIsWaitedForByTheDestructi
   dispatcher_.reset();
   Step("destroyed");
   EXPECT_TRUE(threadAliveAtGate);
+  EXPECT_TRUE(ringsKeptAtGate);  // never freed under a thread that may read them
   EXPECT_EQ(gSteps, (std::vector<std::string>{"stop gave up", "target returned", "destroyed"}));
   CloseHandle(gGate);
   CloseHandle(gEntered);

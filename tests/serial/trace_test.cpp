@@ -4,13 +4,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <thread>
 
 #include "platform/errors.h"
 #include "serial/result_codes.h"
+#include "serial/text_file_writer.h"
 #include "serial/trace_log_test_files.h"
 
 namespace {
@@ -215,7 +215,7 @@ TEST_F(TraceTest, DeniedFolderIsAccessDenied) {
         trace.OpenTrace(10);
         trace.RecordTrace('R', 'A');
         int result = trace.WriteTraceFile(file_, false, true, false);
-        std::_Exit(trace.HasStore() ? 99 : -result);
+        std::_Exit(trace.HasStore() ? 99 : trace_log_test::ExitCodeOf(-result));
       },
       ::testing::ExitedWithCode(static_cast<int>(ERROR_ACCESS_DENIED)), "");
 }
@@ -224,7 +224,7 @@ TEST_F(TraceTest, FailedWriteIsReportedAndDropsTheTrace) {
   ASSERT_EQ(trace_.OpenTrace(10), ser::ecOK);
   Receive("A");
   EXPECT_EQ(trace_.WriteTraceFile("/dev/full", false, true, false),
-            -static_cast<int>(Win32ErrorFromErrno(ENOSPC)));
+            -static_cast<int>(ser::kDiskFull));
   EXPECT_FALSE(trace_.HasStore());
 }
 

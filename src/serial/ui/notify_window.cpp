@@ -1,24 +1,20 @@
 // The hidden window through which the dispatcher's notifications reach the
 // port on the user-interface thread, and its window procedure.
+#include <algorithm>
+
 #include "gui/application.h"
 #include "platform/errors.h"
 #include "serial/dispatcher_table.h"
 #include "serial/exceptions.h"
 #include "serial/ui/com_port.h"
 #include "serial/ui/thread_error_display.h"
+#include "serial/ui/word_parts.h"
 
 namespace {
 
 constexpr char kWindowClass[] = "serComWindow";
 constexpr int kWindowExtraBytes = 4;
 constexpr int ecInternal = -1006;
-
-WORD LowWord(LPARAM value) {
-  return static_cast<WORD>(static_cast<DWORD>(value) & 0xFFFF);
-}
-WORD HighWord(LPARAM value) {
-  return static_cast<WORD>(static_cast<DWORD>(value) >> 16);
-}
 
 }  // namespace
 
@@ -80,6 +76,12 @@ LRESULT TSerCustomComPort::NotifyWindowProc(HWND window, UINT message, WPARAM wP
 }
 
 void TSerCustomComPort::HandleNotification(UINT message, WPARAM wParam, LPARAM lParam) {
+  // A handler that ran past the delivery time-out may have taken some of the
+  // characters an avail message announced before this message was served:
+  // announce no more than can be taken now.
+  if (message == ser::kMsgAvail && ActiveDispatcher) {
+    wParam = std::min<WPARAM>(wParam, ActiveDispatcher->InputCount());
+  }
   const WORD value = static_cast<WORD>(wParam);
   const WORD data = message == ser::kMsgAvail ? value : LowWord(lParam);
   DoTrigger(static_cast<WORD>(message), value, data);

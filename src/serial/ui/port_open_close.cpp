@@ -7,33 +7,15 @@
 #include "platform/port_map.h"
 #include "platform/serial.h"
 #include "serial/exceptions.h"
+#include "serial/message_pump.h"
 #include "serial/result_codes.h"
 #include "serial/ui/check_result.h"
 #include "serial/ui/com_port.h"
 #include "serial/ui/com_select_form.h"
+#include "serial/ui/word_parts.h"
 #include "serial/win32_dispatcher.h"
 
 namespace {
-
-std::string DevicePathOf(WORD comNumber) {
-  return "\\\\.\\COM" + std::to_string(comNumber);
-}
-
-BYTE LowByte(WORD value) {
-  return static_cast<BYTE>(value & 0xFF);
-}
-
-// Takes at most one waiting message of this thread; never waits.
-void PumpOneMessage() {
-  MSG msg;
-  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;
-  if (msg.message == WM_QUIT) {
-    PostQuitMessage(static_cast<int>(msg.wParam));
-    return;
-  }
-  TranslateMessage(&msg);
-  DispatchMessageA(&msg);
-}
 
 // The line open's result as the port reports it.
 int MapOpenResult(int result) {
@@ -53,7 +35,7 @@ int MapOpenResult(int result) {
 [[noreturn]] void RaisePermissionDenied(WORD comNumber) {
   PortAccessInfo info{};
   if (GetPortAccessInfo(&info)) throw ser::EPermissionDenied(info.devicePath, info.groupName);
-  throw ser::EPermissionDenied(ComPortDevicePath(comNumber).value_or(DevicePathOf(comNumber)),
+  throw ser::EPermissionDenied(ComPortDevicePath(comNumber).value_or(ComPortName(comNumber)),
                                std::string());
 }
 
@@ -94,7 +76,7 @@ int TSerCustomComPort::StartLine() {
   if (rts_) lineFlags |= ser::lfRtsOn;
   if (hwFlowOptions_.Contains(hwfUseDTR)) lineFlags |= ser::lfDtrAuto;
   if (hwFlowOptions_.Contains(hwfUseRTS)) lineFlags |= ser::lfRtsAuto;
-  return ActiveDispatcher->OpenLine(DevicePathOf(comNumber_), static_cast<DWORD>(baud_), parity_,
+  return ActiveDispatcher->OpenLine(ComPortName(comNumber_), static_cast<DWORD>(baud_), parity_,
                                     LowByte(dataBits_), LowByte(stopBits_), inSize_, outSize_,
                                     lineFlags);
 }
@@ -173,7 +155,7 @@ void TSerCustomComPort::ClosePort() {
     // threads have ended, which the posted message keeps checking.
     PostMessageA(NotifyWindow, ser::kMsgDeferredClose, 0,
                  static_cast<LPARAM>(ActiveDispatcher->Handle) << 16);
-    PumpOneMessage();
+    ser::PumpOneMessage();
   } else {
     ReleaseDispatcher();
   }

@@ -2,14 +2,11 @@
 // at once while the port is open.
 #include "serial/ui/check_result.h"
 #include "serial/ui/com_port.h"
+#include "serial/ui/word_parts.h"
 
 namespace {
 
 constexpr std::size_t kMaxPassString = 255;
-
-BYTE LowByte(WORD value) {
-  return static_cast<BYTE>(value & 0xFF);
-}
 
 }  // namespace
 
@@ -83,10 +80,10 @@ void TSerCustomComPort::SetDTR(bool value) {
     dtr_ = value;
     return;
   }
-  // 1: hardware flow control drives the line, so the wish is not kept.
-  int result = ActiveDispatcher->SetDtrState(value);
-  if (result == 0) dtr_ = value;
-  ser::CheckResult(this, result);
+  // Kept only when the line took it: 1 means hardware flow control drives
+  // the line, a negative result a driver that refused. Neither raises, so a
+  // driver without modem lines cannot keep a port from opening.
+  if (ActiveDispatcher->SetDtrState(value) == 0) dtr_ = value;
 }
 
 void TSerCustomComPort::SetRTS(bool value) {
@@ -95,9 +92,7 @@ void TSerCustomComPort::SetRTS(bool value) {
     rts_ = value;
     return;
   }
-  int result = ActiveDispatcher->SetRtsState(value);
-  if (result == 0) rts_ = value;
-  ser::CheckResult(this, result);
+  if (ActiveDispatcher->SetRtsState(value) == 0) rts_ = value;
 }
 
 void TSerCustomComPort::ApplyFlowChars() {

@@ -54,7 +54,10 @@ void TSerCustomComPort::ApplyRecorderState(TRecorder recorder, TTraceLogState va
       return;
     case tlDump:
     case tlAppend: {
-      if (!Running(state)) return;
+      // A log whose file could not be written is kept, paused, with the
+      // state tlOff: a dump under another name still writes it.
+      const bool keptLog = !trace && d.Log.HasLog();
+      if (!Running(state) && !keptLog) return;
       const bool append = value == tlAppend;
       int result;
       if (trace) {

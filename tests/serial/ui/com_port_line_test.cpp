@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "serial/exceptions.h"
+#include "serial/result_codes.h"
 #include "serial/ui/port_test_support.h"
 #include "support/pty_pair.h"
 
@@ -68,6 +69,29 @@ TEST_F(ComPortLine, EventsArriveOnThisThreadAndTakeCharReadsThem) {
     EXPECT_EQ(error.ResultCode, -3007);
     EXPECT_STREQ(error.what(), "Buffer is empty");
   }
+}
+
+TEST_F(ComPortLine, AHandlerPastTheDeliveryTimeOutLeavesEveryAnnouncedCharacterTakeable) {
+  std::string received;
+  std::vector<WORD> counts;
+  port_->SetOnTriggerAvail([&](TComponent*, WORD count) {
+    counts.push_back(count);
+    WORD now = counts.size() == 1 ? 1 : count;
+    for (WORD i = 0; i < now; ++i) received += port_->TakeChar();
+    if (counts.size() > 1) return;
+    // More arrives while this handler outlasts the delivery time-out; it
+    // goes on once the dispatch thread has given up and announced again.
+    pty_.Write("4567");
+    ASSERT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 15000, QS_ALLINPUT), WAIT_OBJECT_0);
+    for (WORD i = 1; i < count; ++i) received += port_->TakeChar();
+  });
+  OpenPort();
+  pty_.Write("123");
+  ASSERT_TRUE(PumpUntil([&] { return counts.size() == 2; }, [] {}, std::chrono::seconds(20)));
+  EXPECT_EQ(received, "1234567");
+  EXPECT_EQ(counts, (std::vector<WORD>{3, 4}));
+  EXPECT_TRUE(reports_.Reports().empty());
+  EXPECT_EQ(port_->ActiveDispatcher->InputCount(), 0u);
 }
 
 TEST_F(ComPortLine, EmptyTextWritesNothingAndTextGoesOutWhole) {
@@ -223,6 +247,69 @@ TEST_F(ComPortLine, LoggingOnAfterAFailedDumpRecordsAgain) {
   std::string text = FileText(files_ / "SERIAL.LOG");
   EXPECT_NE(text.find("again"), std::string::npos) << text;
   EXPECT_EQ(text.find("first"), std::string::npos) << text;
+}
+
+TEST_F(ComPortLine, AKeptLogIsWrittenOnceTheNameIsMended) {
+  port_->SetLogName((files_ / "missing-folder" / "SERIAL.LOG").string());
+  OpenPort();
+  port_->SetLogging(tlOn);
+  port_->WriteText("first");
+  EXPECT_THROW(port_->SetLogging(tlDump), ser::EInOutError);
+  ASSERT_EQ(port_->Logging(), tlOff);
+
+  port_->SetLogName((files_ / "SERIAL.LOG").string());
+  port_->SetLogging(tlDump);
+  EXPECT_FALSE(port_->ActiveDispatcher->Log.HasLog());
+  EXPECT_EQ(port_->Logging(), tlOff);
+  std::string text = FileText(files_ / "SERIAL.LOG");
+  EXPECT_NE(text.find("first"), std::string::npos) << text;
+}
+
+TEST_F(ComPortLine, UnwritableRecordingsSayRefusedOrDiskFull) {
+  struct Case {
+    TTraceLogState (TSerCustomComPort::*state)() const;
+    void (TSerCustomComPort::*setState)(TTraceLogState);
+    void (TSerCustomComPort::*setName)(const std::string&);
+    std::string name;
+    std::string message;
+    int errorCode;
+  };
+  const Case kCases[] = {
+      {&TSerCustomComPort::Tracing, &TSerCustomComPort::SetTracing,
+       &TSerCustomComPort::SetTraceName, "/dev/full", "Disk is full", 101},
+      {&TSerCustomComPort::Logging, &TSerCustomComPort::SetLogging, &TSerCustomComPort::SetLogName,
+       "/dev/full", "Disk is full", 101},
+      {&TSerCustomComPort::Tracing, &TSerCustomComPort::SetTracing,
+       &TSerCustomComPort::SetTraceName, files_.string(), "File access denied", 5},
+      {&TSerCustomComPort::Logging, &TSerCustomComPort::SetLogging, &TSerCustomComPort::SetLogName,
+       files_.string(), "File access denied", 5},
+  };
+  OpenPort();
+  for (const Case& c : kCases) {
+    (port_.get()->*c.setName)(c.name);
+    (port_.get()->*c.setState)(tlOn);
+    port_->WriteText("recorded");
+    try {
+      (port_.get()->*c.setState)(tlDump);
+      ADD_FAILURE() << c.name << ": nothing raised";
+    } catch (const ser::EInOutError& error) {
+      EXPECT_EQ(error.Message(), c.message) << c.name;
+      EXPECT_EQ(error.ErrorCode, c.errorCode) << c.name;
+    }
+    EXPECT_EQ((port_.get()->*c.state)(), tlOff);
+  }
+  port_->SetLogName((files_ / "SERIAL.LOG").string());  // the kept log goes at the close
+}
+
+TEST_F(ComPortLine, ARefusedModemLineKeepsItsValueAndRaisesNothing) {
+  OpenPort();
+  pty_.CloseMaster();  // a hung-up line refuses the escapes
+  ASSERT_EQ(port_->ActiveDispatcher->SetDtrState(false), ser::ecBadArgument);
+  port_->SetDTR(false);
+  port_->SetRTS(false);
+  EXPECT_TRUE(port_->DTR());
+  EXPECT_TRUE(port_->RTS());
+  EXPECT_TRUE(reports_.Reports().empty());
 }
 
 TEST_F(ComPortLine, ResizingAPausedTraceDropsIt) {
@@ -414,7 +501,11 @@ TEST_F(ComPortLine, EachNotificationRaisesTheEventsOfItsKind) {
     EXPECT_EQ(DispatchMessageA(&msg), 0);
   };
 
-  deliver(ser::kMsgAvail, 5, slot | 9);
+  // An avail message announces no more than can be taken when it is served.
+  port_->SetAvailThreshold(0);  // keeps the dispatcher's own announcements away
+  pty_.Write("12345");
+  ASSERT_TRUE(PumpUntil([&] { return port_->ActiveDispatcher->InputCount() == 5; }));
+  deliver(ser::kMsgAvail, 9, slot | 9);
   deliver(ser::kMsgDataMatch, 2, slot | 9);
   deliver(ser::kMsgTimer, 3, slot | 8);
   // Status kinds sit in the low three bits of the trigger handle.

@@ -1,6 +1,9 @@
-// The dispatcher's worker threads: the event thread (waits for device events),
-// the dispatch thread (reads, checks triggers, delivers notifications) and the
-// output thread (writes the output ring).
+// The thread class of the dispatcher's three worker threads: the event thread
+// (waits for device events), the dispatch thread (reads, checks triggers,
+// delivers notifications) and the output thread (writes the output ring).
+// What each one runs: thread_run_event.cpp, thread_run_dispatch.cpp,
+// thread_run_output.cpp. Starting and stopping them, and the step each runs
+// as it ends: thread_start_stop.cpp. Their priorities: thread_priority.cpp.
 //
 // A thread object is shared: the dispatcher holds one reference (its
 // ComThreadRef, DispThreadRef or OutThreadRef, cleared by the thread as it

@@ -1,4 +1,4 @@
-#include "serial/dispatcher_threads.h"
+#include "serial/thread_class.h"
 
 #include <exception>
 #include <stdexcept>

@@ -24,9 +24,10 @@ void TSerBaseDispatcher::RunDispatchThread() {
     EventPass();
     IdlePass();
   }
-  // Only a close deferred by a delivery leaves the release to this thread;
-  // any other stop is finished by the thread that asked for it.
-  ReleaseOnExit = Closing.load();
+  // A close deferred by a delivery leaves the release to this thread, as
+  // does a stop that gave up waiting for it; any other stop is finished by
+  // the thread that asked for it.
+  if (Closing) ReleaseOnExit = true;
   if (!stopped) Signal(GeneralEvent);
 }
 

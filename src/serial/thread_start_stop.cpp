@@ -1,4 +1,5 @@
-// Starting and stopping the dispatcher's three threads.
+// Starting and stopping the dispatcher's three threads, the step each thread
+// runs as it ends, and the last wait for all of them.
 //
 // Stopping never holds DispatcherLock while it waits: the dispatch thread may
 // need that lock to finish its pass. Waits for a thread that may be sending
@@ -9,9 +10,9 @@
 #include <stdexcept>
 
 #include "platform/sync.h"
-#include "serial/dispatcher_threads.h"
-#include "serial/message_pump_wait.h"
+#include "serial/message_pump.h"
 #include "serial/section_hold.h"
+#include "serial/thread_class.h"
 #include "serial/tick_timer.h"
 #include "serial/win32_dispatcher.h"
 
@@ -50,6 +51,37 @@ void StartOne(TSerWin32Dispatcher& dispatcher, std::mutex& refLock,
 
 }  // namespace
 
+bool TSerBaseDispatcher::AllThreadsEnded() {
+  std::lock_guard<std::mutex> hold(ThreadRefLock);
+  return !ComThreadRef && !DispThreadRef && !OutThreadRef;
+}
+
+void TSerBaseDispatcher::ThreadEnd(const TSerDispatcherThread& thread) {
+  bool dispatchThread = false;
+  {
+    std::lock_guard<std::mutex> hold(ThreadRefLock);
+    if (ComThreadRef.get() == &thread) ComThreadRef.reset();
+    if (OutThreadRef.get() == &thread) OutThreadRef.reset();
+    if (DispThreadRef.get() == &thread) {
+      DispThreadRef.reset();
+      dispatchThread = true;
+    }
+  }
+  if (dispatchThread && ReleaseOnExit.exchange(false)) ReleaseLine();
+  // Nothing of this object may be touched after the count reaches 0 except
+  // by a thread that waits on the thread handles, which the destructor does.
+  if (InterlockedDecrement(&ThreadCount) == 0) ThreadsRunning = false;
+}
+
+// A thread that has not ended is never freed under it: this waits, serving
+// messages, for every thread ever started, however long a stuck delivery
+// takes (each is bounded by the delivery time-out).
+void TSerBaseDispatcher::WaitAllThreadsEnded() {
+  for (auto& thread : StartedThreads) WaitPumpingMessages(thread->ThreadHandle(), INFINITE);
+  StartedThreads.clear();
+  CloseEvents();
+}
+
 void TSerWin32Dispatcher::StartThreads() {
   {
     SectionHold hold(DispatcherLock);
@@ -85,7 +117,7 @@ void TSerWin32Dispatcher::EndDeviceThreads() {
   if (out) {
     do {
       Signal(OutFlushEvent);
-    } while (WaitForSingleObject(out->ThreadHandle(), kWakeRepeat) == WAIT_TIMEOUT);
+    } while (WaitPumpingMessages(out->ThreadHandle(), kWakeRepeat) == WAIT_TIMEOUT);
   }
   if (com) {
     do {
@@ -94,7 +126,7 @@ void TSerWin32Dispatcher::EndDeviceThreads() {
         SetCommMask(DeviceHandle.load(), 0);
       }
       Signal(ReadyEvent);
-    } while (WaitForSingleObject(com->ThreadHandle(), kWakeRepeat) == WAIT_TIMEOUT);
+    } while (WaitPumpingMessages(com->ThreadHandle(), kWakeRepeat) == WAIT_TIMEOUT);
   }
 }
 
@@ -114,7 +146,7 @@ void TSerWin32Dispatcher::StopThreads() {
   }
   // Woken at once rather than at its next 50 ms pass.
   if (disp) Signal(ComEvent);
-  if (disp && !WaitPumpingMessages(disp->ThreadHandle(), kDispatchWait)) {
+  if (disp && WaitPumpingMessages(disp->ThreadHandle(), kDispatchWait) == WAIT_TIMEOUT) {
     Signal(ComEvent);
     WaitPumpingMessages(disp->ThreadHandle(), kDispatchWait);
   }
