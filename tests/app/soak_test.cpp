@@ -15,7 +15,8 @@
 #include "form_on_pty.h"
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's own count (GCC ships no header for it).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace morvel::test {
@@ -25,13 +26,17 @@ constexpr int kTicksPerHour = 60 * 60;
 constexpr int kTicksPerDay = 24 * kTicksPerHour;
 // The first query goes out on the 9th tick, then one every 35 ticks.
 constexpr int kQueriesPerDay = (kTicksPerDay - 9) / 35 + 1;
+// Each query and its follow-up bring two replies of four lines each.
+constexpr int kDayOfLines = 8 * kQueriesPerDay;
 
 // Heap bytes in use; under AddressSanitizer its allocator keeps the count.
 int64_t HeapInUse() {
 #if defined(__SANITIZE_ADDRESS__)
   return static_cast<int64_t>(__sanitizer_get_current_allocated_bytes());
 #else
-  return static_cast<int64_t>(mallinfo2().uordblks);
+  const struct mallinfo2 heap = mallinfo2();
+  // Large blocks are mapped apart from the arenas.
+  return static_cast<int64_t>(heap.uordblks + heap.hblkhd);
 #endif
 }
 
@@ -105,7 +110,11 @@ TEST_F(Soak, ADayOfPollingComesBackToItsCycleWithTheHeapFlat) {
   gWaits.clear();
   Run(kTicksPerHour);
   const auto cycleInTheFirstHour = lastCycle_;
-  // The monitor's text is what may grow: measured with it emptied.
+  // The monitor's text is what may grow, so it is emptied for each measure.
+  // Emptying keeps some of what its largest text took: that high-water mark
+  // is reached here first, with more lines than the rest of the day brings.
+  form_->Monitor->appendPlainText(QString("+CREG: 0,1\n").repeated(kDayOfLines));
+  QCoreApplication::processEvents();
   form_->Monitor->clear();
   const int64_t warm = HeapInUse();
 
@@ -132,9 +141,9 @@ TEST_F(Soak, ADayOfPollingComesBackToItsCycleWithTheHeapFlat) {
 
   // Four lines a reply since the hour, each costing well under 2 KiB.
   const int queriesInTheFirstHour = (kTicksPerHour - 9) / 35 + 1;
-  EXPECT_EQ(lines, 8 * (kQueriesPerDay - queriesInTheFirstHour));
+  EXPECT_EQ(lines, kDayOfLines - 8 * queriesInTheFirstHour);
   EXPECT_LT(withMonitor - end, int64_t{2048} * lines);
-  EXPECT_LT(end - warm, int64_t{256} * 1024);
+  EXPECT_LT(end - warm, int64_t{128} * 1024);
 }
 
 }  // namespace

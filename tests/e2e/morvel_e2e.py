@@ -235,8 +235,8 @@ class Session:
 
         def pressed():
             press(button)
-            return wait_for(f"{first_command} after {caption}",
-                            lambda: first_command in self.commands()[start:], deadline=5)
+            return wait_for(f"{first_command} after {caption}", lambda: any(
+                c.startswith(first_command) for c in self.commands()[start:]), deadline=5)
         wait_for(f"{caption} taking effect", pressed, deadline=90)
 
     def exit_code(self, deadline=DEADLINE):
