@@ -7,7 +7,7 @@ import os
 import time
 import unittest
 
-from morvel_e2e import DEADLINE, Session, find_all, press, text_of, wait_for
+from morvel_e2e import DEADLINE, Session, find, find_all, press, text_of, wait_for
 
 import pyatspi  # noqa: E402  (after the harness, which gives it its bus)
 
@@ -119,8 +119,7 @@ class Unhappy(unittest.TestCase):
         report = s.window("alert", "Morvel")
         self.assertIn("'x' is not a valid integer value.",
                       [label.name for label in find_all(report, "label")])
-        press(wait_for("OK", lambda: [b for b in find_all(report, "push button")
-                                      if b.name == "OK"][0]))
+        press(wait_for("OK", lambda: find(report, "push button", "OK")))
         # The registration query of the ninth tick still gets its reply through.
         s.wait_until_linked()
         self.assertIn("+CREG: 0,1", s.monitor_lines())
