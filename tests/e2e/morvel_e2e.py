@@ -10,6 +10,7 @@ fails with what was seen.
 import atexit
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -44,6 +45,9 @@ MORVEL = os.environ["MORVEL_BINARY"]
 SIMULATOR = os.environ["KESTRIX_SIM_BINARY"]
 SAMPLE_STATE = os.environ["KESTRIX_SAMPLE_STATE"]
 DEADLINE = 30.0
+# The status poll's queries, as the simulator logs them.
+POLL = ("AT+CREG?\\r\\n", "AT+COPS?\\r\\n", "AT+CSQ\\r\\n", "AT+CAMM?\\r\\n",
+        "AT+CACM?\\r\\n")
 
 # pyatspi still goes through interfaces that the library marks as old.
 warnings.filterwarnings("ignore", category=DeprecationWarning)
@@ -206,6 +210,35 @@ class Session:
         with open(self.sim_log, encoding="latin-1") as log:
             return [line.rstrip("\n").split(" ", 1)[1] for line in log if " " in line]
 
+    def sent_since(self, start):
+        """The commands received since the `start`th, without the status poll's."""
+        return [c for c in self.commands()[start:] if c not in POLL]
+
+    def wait_until_linked(self):
+        """Waits for the dialogue buttons to be enabled and for the queries that
+        the registration reply chains to end with the credit: the device then
+        stays idle until the next registration query."""
+        button = self.control("push button", "Load PBook")
+        wait_for("the buttons enabled", lambda: button.getState().contains(pyatspi.STATE_ENABLED))
+
+        def idle():
+            lines = [line for line in self.monitor_lines() if line]
+            return len(lines) >= 2 and lines[-2].startswith("+CACM:") and lines[-1] == "OK"
+        wait_for("the end of the status queries", idle)
+
+    def click(self, caption, first_command):
+        """Presses the button until the device gets the exchange's first
+        command: a press while the device has not yet answered, or while the
+        link bar is low, does nothing."""
+        button = self.control("push button", caption)
+        start = len(self.commands())
+
+        def pressed():
+            press(button)
+            return wait_for(f"{first_command} after {caption}", lambda: any(
+                c.startswith(first_command) for c in self.commands()[start:]), deadline=5)
+        wait_for(f"{caption} taking effect", pressed, deadline=90)
+
     def exit_code(self, deadline=DEADLINE):
         try:
             return self.morvel.wait(timeout=deadline)
@@ -246,6 +279,32 @@ class Session:
         self.sim.wait(timeout=DEADLINE)
         with open(self.state_out, encoding="utf-8") as saved:
             return json.load(saved)
+
+    def gammu(self, *command):
+        """gammu's output for `command` against a fresh simulator holding the
+        state this one saved (call saved_state first)."""
+        sim = subprocess.Popen([SIMULATOR, "--state", self.state_out], stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, text=True)
+        try:
+            config = os.path.join(self.dir, "gammurc")
+            with open(config, "w", encoding="ascii") as rc:
+                rc.write(f"[gammu]\ndevice = {sim.stdout.readline().strip()}\n"
+                         "connection = at19200\n")
+            run = subprocess.run(["gammu", "-c", config, *command], capture_output=True,
+                                 text=True, timeout=120, env=dict(os.environ, HOME=self.dir))
+        finally:
+            sim.terminate()
+            sim.wait(timeout=DEADLINE)
+            sim.stdout.close()
+        if run.returncode != 0:
+            raise AssertionError(f"gammu {' '.join(command)}: {run.stdout}{run.stderr}")
+        return run.stdout
+
+    def gammu_phonebook(self):
+        """The SIM phonebook as gammu lists it: (location, number, name)."""
+        return [(int(i), number, name) for i, number, name in re.findall(
+            r'Location (\d+)\nGeneral number\s*: "([^"]*)"\nName\s*: "([^"]*)"',
+            self.gammu("getallmemory", "SM"))]
 
     def shutdown(self):
         if self.holder is not None:

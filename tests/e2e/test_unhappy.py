@@ -1,0 +1,130 @@
+"""The device misbehaving as a user may meet it: replies in fragments, an
+error instead of a stored message, silence, a hang-up in the middle of an
+exchange, a network that refuses the SIM, a reply that breaks a number.
+Morvel neither hangs, spins nor crashes, and closes normally."""
+
+import os
+import time
+import unittest
+
+from morvel_e2e import DEADLINE, Session, find, find_all, press, text_of, wait_for
+
+import pyatspi  # noqa: E402  (after the harness, which gives it its bus)
+
+BUTTONS = ("Load PBook", "Save PBook", "Delete PNum.", "Load SMSs", "Save SMSs", "Delele SMSs")
+LISTED_7 = ' 7,"REC READ","+436640000",,"24/01/15,10:30:00+04""Your credit is 10 EUR"'
+
+
+def enabled_buttons(session):
+    return [name for name in BUTTONS
+            if session.control("push button", name).getState().contains(pyatspi.STATE_ENABLED)]
+
+
+def cpu_seconds(pid):
+    """User and system time the process has used so far."""
+    with open(f"/proc/{pid}/stat", encoding="ascii") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+class Unhappy(unittest.TestCase):
+    def start(self, *sim_args):
+        s = Session(com=5, sim_args=sim_args).start_morvel()
+        self.addCleanup(s.shutdown)
+        s.choose_port()
+        return s
+
+    def link(self, s):
+        return s.control("progress bar", "Gauge1").queryValue().currentValue
+
+    def memo(self, s):
+        return text_of(s.control("text", "SMSs")).split("\n")
+
+    def test_replies_in_random_fragments_load_as_whole_ones(self):
+        s = self.start("--split-random", "17")
+        s.wait_until_linked()
+        s.click("Load PBook", "AT+CPBR=1,100")
+        wait_for("the centre", lambda: text_of(s.control("text", "SMS CENT.")) == "+436640501")
+        s.click("Load SMSs", "AT+CMGL=ALL")
+        wait_for("the listing", lambda: self.memo(s) == [
+            ' 1,"STO UNSENT","+436640000",,"CREDIT?"',
+            ' 2,"STO UNSENT","+436641234567",,"Input 1 on"', LISTED_7, ""])
+        tree = find_all(s.control("tree", "TreeView1"), "table cell")
+        self.assertEqual([cell.name for cell in tree], [
+            "1:MASTER1[+436641234567]", "2:MASTER2[+436649876543]", "3:SERVICE[06641112223]"])
+        fields = {name: text_of(s.control("text", name))
+                  for name in ("MASTER1", "MASTER2", "MASTER3", "SERVICE", "SMSText2")}
+        self.assertEqual(fields, {"MASTER1": "+436641234567", "MASTER2": "+436649876543",
+                                  "MASTER3": "", "SERVICE": "06641112223",
+                                  "SMSText2": "Input 1 on"})
+        self.assertEqual(s.close(), 0)
+
+    def test_an_error_to_a_store_stops_the_writing_and_the_program_goes_on(self):
+        s = self.start("--fail", "+CMGW")
+        s.wait_until_linked()
+        s.click("Load SMSs", "AT+CMGL=ALL")
+        wait_for("the listing", lambda: self.memo(s)[-2:] == [LISTED_7, ""])
+        start = len(s.commands())
+        s.click("Save SMSs", "AT+CMGD=1")
+        wait_for("the error", lambda: "ERROR" in s.monitor_lines())
+        # No text, no further store, no listing: the device is left ready,
+        # and the next exchange runs at once.
+        s.click("Load SMSs", "AT+CMGL=ALL")
+        wait_for("the listing", lambda: self.memo(s) == [LISTED_7, ""])
+        self.assertEqual(s.sent_since(start), [f"AT+CMGD={i}\\r\\n" for i in range(1, 7)] + [
+            "AT+CMGW=+436640000\\r\\n", "AT+CMGL=ALL\\r\\n"])
+        self.assertEqual(s.close(), 0)
+        self.assertEqual([m["index"] for m in s.saved_state()["messages"]["entries"]], [7])
+
+    def test_a_device_gone_silent_lets_the_link_run_down(self):
+        # Registered at start, then silent to everything Morvel asks.
+        s = self.start("--unsolicited", "1:+CREG: 0,1", "--ignore", "+COPS", "--ignore", "+CREG")
+        wait_for("the link bar filled", lambda: self.link(s) >= 26)
+        wait_for("the operator asked for", lambda: "AT+COPS?\\r\\n" in s.commands())
+        # The unanswered query left the device not ready: the press sends nothing.
+        press(s.control("push button", "Load PBook"))
+        wait_for("the buttons disabled", lambda: enabled_buttons(s) == [], deadline=40)
+        self.assertLess(self.link(s), 5)
+        self.assertEqual(s.commands(), ["ATE\\r\\n", "AT+COPS?\\r\\n"])
+        self.assertEqual(s.close(), 0)
+
+    def test_a_hang_up_mid_exchange_neither_spins_nor_hangs(self):
+        # Hangs up once it has answered its sixth command: the listing.
+        s = self.start("--hangup-after", "6")
+        s.wait_until_linked()
+        s.click("Load PBook", "AT+CPBR=1,100")
+        self.assertEqual(s.sim.wait(timeout=DEADLINE), 0)
+        wait_for("the listing sent before the hang-up", lambda: len(find_all(
+            s.control("tree", "TreeView1"), "table cell")) == 3)
+        bar, cpu = self.link(s), cpu_seconds(s.morvel.pid)
+        time.sleep(3)
+        # A thread spinning on the dead line would take a whole core.
+        self.assertLess(cpu_seconds(s.morvel.pid) - cpu, 1.0)
+        wait_for("the link bar running down", lambda: self.link(s) < bar)
+        self.assertEqual(s.close(), 0)
+
+    def test_denied_registration_keeps_the_buttons_disabled_and_the_queries_going(self):
+        s = self.start("--registration", "denied")
+        # Three queries on consecutive ticks, then the next round.
+        wait_for("the fourth registration query",
+                 lambda: s.commands().count("AT+CREG?\\r\\n") >= 4, deadline=40)
+        self.assertEqual(set(s.commands()[1:]), {"AT+CREG?\\r\\n"})
+        self.assertIn("+CREG: 0,3", s.monitor_lines())
+        self.assertEqual(enabled_buttons(s), [])
+        self.assertEqual(self.link(s), 0)
+        self.assertEqual(s.close(), 0)
+
+    def test_a_reply_that_breaks_a_number_is_reported_and_the_program_goes_on(self):
+        s = self.start("--unsolicited", "1:+CSQ: x,99")
+        report = s.window("alert", "Morvel")
+        self.assertIn("'x' is not a valid integer value.",
+                      [label.name for label in find_all(report, "label")])
+        press(wait_for("OK", lambda: find(report, "push button", "OK")))
+        # The registration query of the ninth tick still gets its reply through.
+        s.wait_until_linked()
+        self.assertIn("+CREG: 0,1", s.monitor_lines())
+        self.assertEqual(s.close(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
