@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -219,10 +220,25 @@ class TSerBaseDispatcher {
 
   // Under InputLock.
   std::vector<BYTE> InBuf;
+  // A released ring's storage, kept until the next release or the end: a
+  // lock-free read that lost the race with the release may still look at it
+  // before it finds its offer withdrawn.
+  std::vector<BYTE> RetiredInBuf;
   DWORD InHead = 0, InTail = 0;
   bool InFull = false;
   bool InsideAvail = false;
-  DWORD AvailReadCount = 0, AvailReadMax = 0;
+  DWORD AvailReadMax = 0;
+  std::uint32_t OfferGeneration = 0;
+
+  // The unread bytes an avail or data-match notification offers to
+  // ReadChar, so a handler takes them without the lock: the offer word holds
+  // how many the current target read (low 32 bits), a generation and an open
+  // flag (top bit). The dispatcher changes it under InputLock; readers only
+  // count up, by compare-and-swap. While it is open OfferRing, OfferTail and
+  // OfferLimit stand still and no offered byte is written.
+  std::atomic<std::uint64_t> Offer{0};
+  std::atomic<BYTE*> OfferRing{nullptr};
+  std::atomic<DWORD> OfferTail{0}, OfferLimit{0};
 
   // Read by other threads without a lock.
   std::atomic<bool> Delivering{false};
@@ -275,6 +291,17 @@ class TSerBaseDispatcher {
   DWORD UnreadCount() const;  // under InputLock
   // The n-th unread byte (1-based), under InputLock; false when there is none.
   bool PeekLocked(BYTE& c, DWORD n) const;
+  // The offer of the unread bytes to ReadChar (all under InputLock):
+  // opened for a notification that reads input, its count restarted for
+  // each target, renewed when the unread count changes, closed at the end.
+  // Restart and close return what the target read.
+  void OpenOffer();
+  DWORD RestartOffer();
+  void RenewOffer();
+  DWORD CloseOffer();
+  DWORD OfferCount() const;
+  // The next offered byte without the lock; false when the lock is needed.
+  bool TakeOffered(BYTE& c);
   void RecordLog(BYTE kind, BYTE subKind, DWORD data, DWORD extraCount = 0,
                  const void* extra = nullptr);
   void ClearTriggers();

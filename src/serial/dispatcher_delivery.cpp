@@ -39,8 +39,8 @@ bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD l
   {
     SectionHold hold(InputLock);
     AvailReadMax = 0;
-    AvailReadCount = 0;
     InsideAvail = readsInput;
+    if (readsInput) OpenOffer();
   }
   const LPARAM lParam = static_cast<LPARAM>(Handle) * 65536 + lowWord;
   bool closed = false;
@@ -53,8 +53,7 @@ bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD l
   auto callTarget = [&](auto&& call) {
     {
       SectionHold hold(InputLock);
-      AvailReadMax = std::max(AvailReadMax, AvailReadCount);
-      AvailReadCount = 0;
+      if (InsideAvail) AvailReadMax = std::max(AvailReadMax, RestartOffer());
     }
     call();
     if (Closing) {
@@ -62,7 +61,7 @@ bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD l
       return false;
     }
     SectionHold hold(InputLock);
-    AvailReadMax = std::max(AvailReadMax, AvailReadCount);
+    if (InsideAvail) AvailReadMax = std::max(AvailReadMax, OfferCount());
     return true;
   };
 
@@ -99,8 +98,9 @@ bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD l
     bool result = true;
     {
       SectionHold hold(InputLock);
+      const DWORD lastRead = InsideAvail ? CloseOffer() : 0;
       if (InsideAvail && !closed) {
-        AvailReadMax = std::max(AvailReadMax, AvailReadCount);
+        AvailReadMax = std::max(AvailReadMax, lastRead);
         if (!InBuf.empty()) InTail = (InTail + AvailReadMax) % kInRingSize;
         if (AvailReadMax != 0) InFull = false;
         if (message == kMsgAvail && AvailReadMax != wParam) result = false;
@@ -118,10 +118,7 @@ bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD l
         SetHandlerMode(0);
       }
     }
-    if (closed) return false;
-    SectionHold hold(InputLock);
-    AvailReadCount = 0;
-    return result;
+    return closed ? false : result;
   };
 
   // A target that throws ends the dispatch thread; the delivery is ended

@@ -58,13 +58,17 @@ int TSerBaseDispatcher::PeekAt(BYTE& c, DWORD n) {
 
 // Inside an avail or data-match notification the byte is only looked at:
 // it is consumed when every target has returned. A handler calls this once
-// a character, so it takes one lock and nothing more.
+// a character, so the offered bytes are taken without the lock.
 int TSerBaseDispatcher::ReadChar(BYTE& c) {
+  if (TakeOffered(c)) return ecOK;
   SectionHold hold(InputLock);
-  if (!PeekLocked(c, InsideAvail ? AvailReadCount + 1 : 1)) return ecBufferIsEmpty;
   if (InsideAvail) {
-    ++AvailReadCount;
+    std::uint64_t word = Offer.load(std::memory_order_acquire);
+    do {
+      if (!PeekLocked(c, static_cast<DWORD>(word) + 1)) return ecBufferIsEmpty;
+    } while (!Offer.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel));
   } else {
+    if (!PeekLocked(c, 1)) return ecBufferIsEmpty;
     InTail = (InTail + 1) % kInRingSize;
     InFull = false;
   }
@@ -75,7 +79,7 @@ int TSerBaseDispatcher::ReadChar(BYTE& c) {
 DWORD TSerBaseDispatcher::InputCount() {
   SectionHold hold(InputLock);
   DWORD count = UnreadCount();
-  if (InsideAvail) count -= std::min(count, AvailReadCount);
+  if (InsideAvail) count -= std::min(count, OfferCount());
   return count;
 }
 
@@ -86,9 +90,9 @@ int TSerBaseDispatcher::DiscardInput() {
     AvailReadMax = UnreadCount();
   } else {
     InTail = InHead;
-    AvailReadCount = 0;
   }
   InFull = false;
+  if (InsideAvail) RenewOffer();
   SectionHold dispatcher(DispatcherLock);
   for (TDataTrigger& trigger : MatchTriggerList) {
     for (DWORD& count : trigger.PartialMatch) count = 0;

@@ -57,9 +57,9 @@ int TSerBaseDispatcher::OpenLine(const std::string& deviceName, DWORD baud, BYTE
     InQueueSize = inQueueSize;
     OutSize = outSize;
     InFull = false;
-    AvailReadCount = 0;
     InHead = InTail = 0;
     InsideAvail = false;
+    CloseOffer();
   }
   LineErrors = 0;
   OutputSent = false;
@@ -141,6 +141,8 @@ void TSerBaseDispatcher::ReleaseLine() {
   }
   SectionHold in(InputLock);
   SectionHold out(OutputLock);
+  CloseOffer();
+  RetiredInBuf.swap(InBuf);
   InBuf.clear();
   InBuf.shrink_to_fit();
   OutBuf.clear();

@@ -1,4 +1,7 @@
 // Avail notifications through the real threads, delivered to a hidden window.
+#include <algorithm>
+#include <thread>
+
 #include "serial/dispatcher_fixture.h"
 #include "serial/result_codes.h"
 
@@ -51,13 +54,43 @@ TEST_F(DispatcherTest, ReadCharPastTheAnnouncedBytesFailsAndCountsStay) {
     countAfterThree = D().InputCount();
     ASSERT_EQ(D().ReadChar(c), ser::ecOK);
     fifth = D().ReadChar(c);
-    readInside = D().AvailReadCount;
+    readInside = static_cast<DWORD>(D().Offer.load());  // the offer's count
   };
   pty_.Write("1234");
   ASSERT_TRUE(PumpUntil([&] { return fifth != 0; }));
   EXPECT_EQ(countAfterThree, 1u);
   EXPECT_EQ(fifth, ser::ecBufferIsEmpty);
   EXPECT_EQ(readInside, 4u);
+  BYTE c;
+  EXPECT_EQ(D().ReadChar(c), ser::ecBufferIsEmpty);
+}
+
+// The handler's reads are counted without the lock: two threads reading
+// inside the same notifications must share the bytes, each taken once.
+TEST_F(DispatcherTest, TwoThreadsReadingInsideOneAvailTakeEachByteOnce) {
+  ASSERT_EQ(Open(), 0);
+  std::string sent;
+  for (int round = 0; round < 40; ++round) {
+    for (char c = '!'; c <= '~'; ++c) sent += c;
+  }
+  std::string mine, theirs;
+  window_.handler = [&](const Notification&) {
+    auto drain = [&](std::string& into) {
+      BYTE c;
+      while (D().ReadChar(c) == ser::ecOK) into += static_cast<char>(c);
+    };
+    std::thread other([&] { drain(theirs); });
+    drain(mine);
+    other.join();
+  };
+  pty_.Write(sent);
+  ASSERT_TRUE(PumpUntil([&] { return mine.size() + theirs.size() >= sent.size(); }));
+  PumpFor(std::chrono::milliseconds(100));
+  std::string all = mine + theirs;
+  std::sort(all.begin(), all.end());
+  std::sort(sent.begin(), sent.end());
+  EXPECT_EQ(all, sent);
+  EXPECT_EQ(D().InputCount(), 0u);
   BYTE c;
   EXPECT_EQ(D().ReadChar(c), ser::ecBufferIsEmpty);
 }
