@@ -69,8 +69,9 @@ BOOL GetCommModemStatus(HANDLE handle, DWORD* modemStatus) {
   if (!device) return FALSE;
   if (modemStatus == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   int lines = 0;
-  if (ioctl(device->fd, TIOCMGET, &lines) != 0) {
+  if (!device->noModemLines && ioctl(device->fd, TIOCMGET, &lines) != 0) {
     if (!NotSupported(errno)) return Fail(IoctlError(errno));
+    device->noModemLines = true;
     lines = 0;
   }
   *modemStatus = ((lines & TIOCM_CTS) ? MS_CTS_ON : 0) | ((lines & TIOCM_DSR) ? MS_DSR_ON : 0) |

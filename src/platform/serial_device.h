@@ -6,6 +6,7 @@
 
 #include <termios.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -37,6 +38,9 @@ class SerialDevice : public PlatformObject {
   bool pseudoTerminal = false;
   // Set at the open: the exclusive flag is this handle's to clear.
   bool ownsExclusive = false;
+  // Set once the driver refused TIOCMGET: a driver without modem lines stays
+  // so, and the dispatcher asks on every 50 ms pass.
+  std::atomic<bool> noModemLines{false};
   // Readable while waits must look again (mask changed, close, hang-up seen).
   int wakeFd = -1;
   // Readable once the device is closing; never reset.
