@@ -15,10 +15,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -426,6 +428,32 @@ void BM_IdlePortCpu(benchmark::State& state) {
 }
 BENCHMARK(BM_IdlePortCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The floor of an idle port: a thread that only wakes every 50 ms, as the
+// dispatch thread's passes do, and goes back to sleep.
+void BM_BareWakerCpu(benchmark::State& state) {
+  std::mutex mutex;
+  std::condition_variable stop;
+  bool stopping = false;
+  std::thread waker([&] {
+    std::unique_lock lock(mutex);
+    while (!stopping) stop.wait_for(lock, std::chrono::milliseconds(50));
+  });
+  for (auto _ : state) {
+    double before = ProcessCpuMs();
+    Sleep(10000);
+    double used = ProcessCpuMs() - before;
+    state.counters["cpu_ms_per_10s"] = used;
+    Figures().Note("waker cpu_ms", state, used);
+  }
+  {
+    std::lock_guard lock(mutex);
+    stopping = true;
+  }
+  stop.notify_all();
+  waker.join();
+}
+BENCHMARK(BM_BareWakerCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_UnpluggedPortCpu(benchmark::State& state) {
   IdleCpu(state, "unplugged", true);
 }
@@ -462,6 +490,10 @@ void PrintRatios() {
   if (figures.Has("idle cpu_ms")) {
     std::printf("%-44s %6.3f%%  goal <= 0.2%%\n", "idle open port, share of one core",
                 Median(figures.Of("idle cpu_ms")) / 10000 * 100);
+  }
+  if (figures.Has("waker cpu_ms")) {
+    std::printf("%-44s %6.3f%%  (the floor of the above)\n", "bare thread woken every 50 ms",
+                Median(figures.Of("waker cpu_ms")) / 10000 * 100);
   }
   if (figures.Has("idle cpu_ms") && figures.Has("unplugged cpu_ms")) {
     std::printf("%-44s %6.1f ms  goal 0\n", "unplugged port, CPU beyond idle per 10 s",
