@@ -407,13 +407,9 @@ double ProcessCpuMs() {
          usage.ru_stime.tv_usec / 1e3;
 }
 
-// CPU of the whole process while an open port sits for 10 s; `unplug`
-// hangs the line up first, as a cable pulled out does.
-void IdleCpu(benchmark::State& state, const std::string& name, bool unplug) {
-  OpenPort port;
-  if (!port.ok) return state.SkipWithError("open failed");
-  if (unplug) port.pty.CloseMaster();
-  Sleep(200);  // what the hang-up itself costs is not idling
+// CPU of the whole process while this thread sleeps 10 s, as the figure
+// `name` cpu_ms.
+void NoteCpuOfTenSeconds(benchmark::State& state, const std::string& name) {
   for (auto _ : state) {
     double before = ProcessCpuMs();
     Sleep(10000);
@@ -421,6 +417,16 @@ void IdleCpu(benchmark::State& state, const std::string& name, bool unplug) {
     state.counters["cpu_ms_per_10s"] = used;
     Figures().Note(name + " cpu_ms", state, used);
   }
+}
+
+// While an open port sits idle; `unplug` hangs the line up first, as a cable
+// pulled out does.
+void IdleCpu(benchmark::State& state, const std::string& name, bool unplug) {
+  OpenPort port;
+  if (!port.ok) return state.SkipWithError("open failed");
+  if (unplug) port.pty.CloseMaster();
+  Sleep(200);  // what the hang-up itself costs is not idling
+  NoteCpuOfTenSeconds(state, name);
 }
 
 void BM_IdlePortCpu(benchmark::State& state) {
@@ -438,13 +444,7 @@ void BM_BareWakerCpu(benchmark::State& state) {
     std::unique_lock lock(mutex);
     while (!stopping) stop.wait_for(lock, std::chrono::milliseconds(50));
   });
-  for (auto _ : state) {
-    double before = ProcessCpuMs();
-    Sleep(10000);
-    double used = ProcessCpuMs() - before;
-    state.counters["cpu_ms_per_10s"] = used;
-    Figures().Note("waker cpu_ms", state, used);
-  }
+  NoteCpuOfTenSeconds(state, "waker");
   {
     std::lock_guard lock(mutex);
     stopping = true;
