@@ -326,3 +326,11 @@ class Session:
             self.xvfb.terminate()
             self.xvfb.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def session_for(test, **kwargs):
+    """A Session ended when `test` ends, however it ends: a set-up that
+    fails after the session started leaves no X server or simulator behind."""
+    session = Session(**kwargs)
+    test.addCleanup(session.shutdown)
+    return session

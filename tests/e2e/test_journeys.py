@@ -6,7 +6,7 @@ saved state and gammu show the SIM holding what the file held."""
 import os
 import unittest
 
-from morvel_e2e import Session, find, find_all, press, text_of, wait_for
+from morvel_e2e import find, find_all, press, session_for, text_of, wait_for
 
 import pyatspi  # noqa: E402  (after the harness, which gives it its bus)
 
@@ -29,8 +29,7 @@ CONFIGURATION = {
 
 class Journeys(unittest.TestCase):
     def setUp(self):
-        self.s = Session(com=4).start_morvel()
-        self.addCleanup(self.s.shutdown)
+        self.s = session_for(self, com=4).start_morvel()
 
     def fields(self):
         return {name: text_of(self.s.control("text", name)) for name in FIELDS}

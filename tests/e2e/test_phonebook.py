@@ -9,7 +9,7 @@ import unittest
 
 import pyatspi
 
-from morvel_e2e import SAMPLE_STATE, Session, find_all, press, text_of, wait_for
+from morvel_e2e import SAMPLE_STATE, find_all, press, session_for, text_of, wait_for
 
 TAGS = [f"MASTER{n}" for n in range(1, 9)] + ["SERVICE"]
 
@@ -46,8 +46,7 @@ class Phonebook(unittest.TestCase):
             path = os.path.join(folder, "phonebook.json")
             with open(path, "w", encoding="utf-8") as out:
                 json.dump(state, out)
-            self.session = Session(com=3, state=path)
-        self.addCleanup(self.session.shutdown)
+            self.session = session_for(self, com=3, state=path)
         return self.session.start_morvel()
 
     def tree(self):

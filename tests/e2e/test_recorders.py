@@ -5,19 +5,12 @@ import os
 import subprocess
 import unittest
 
-from morvel_e2e import MORVEL, Session, wait_for
+from morvel_e2e import MORVEL, session_for, wait_for
 
 
 class Recorders(unittest.TestCase):
-    def setUp(self):
-        self.session = None
-
-    def tearDown(self):
-        if self.session is not None:
-            self.session.shutdown()
-
     def test_trace_and_log_are_written_into_the_folder_at_the_close(self):
-        s = self.session = Session(com=2)
+        s = session_for(self, com=2)
         folder = os.path.join(s.dir, "support")
         os.mkdir(folder)
         s.start_morvel("--trace", "--log", "--folder", folder)

@@ -5,7 +5,7 @@ state and gammu show what the device kept."""
 import re
 import unittest
 
-from morvel_e2e import Session, text_of, wait_for
+from morvel_e2e import session_for, text_of, wait_for
 
 LIST = "AT+CMGL=ALL\\r\\n"
 PHONES = ["SMS credit:", "SMS input1:", "SMS input2:", "SMS input3:", "SMS input4:",
@@ -18,12 +18,9 @@ LISTED_7 = ' 7,"REC READ","+436640000",,"24/01/15,10:30:00+04""Your credit is 10
 
 class SmsStore(unittest.TestCase):
     def setUp(self):
-        self.s = Session(com=3).start_morvel()
+        self.s = session_for(self, com=3).start_morvel()
         self.s.choose_port()
         self.s.wait_until_linked()
-
-    def tearDown(self):
-        self.s.shutdown()
 
     def memo(self):
         return text_of(self.s.control("text", "SMSs")).split("\n")

@@ -3,19 +3,12 @@ the port held by another program."""
 
 import unittest
 
-from morvel_e2e import Session, find, press, wait_for
+from morvel_e2e import find, press, session_for, wait_for
 
 
 class StartUp(unittest.TestCase):
-    def setUp(self):
-        self.session = None
-
-    def tearDown(self):
-        if self.session is not None:
-            self.session.shutdown()
-
     def test_chosen_port_gets_echo_off_first_and_shows_the_device_lines(self):
-        s = self.session = Session(com=3).start_morvel()
+        s = session_for(self, com=3).start_morvel()
         s.choose_port()
         s.main_window()
         wait_for("ATE at the simulator", lambda: s.commands()[:1] == ["ATE\\r\\n"])
@@ -33,7 +26,7 @@ class StartUp(unittest.TestCase):
         self.assertEqual(s.close(), 0)
 
     def test_cancelled_choice_ends_the_program_without_its_window(self):
-        s = self.session = Session(com=3).start_morvel()
+        s = session_for(self, com=3).start_morvel()
         s.choose_port(button="Cancel")
         report = s.window("alert", "Morvel")
         self.assertIsNone(find(s.app(), "frame", "Morvel"))
@@ -42,7 +35,7 @@ class StartUp(unittest.TestCase):
         self.assertEqual(s.commands(), [])
 
     def test_port_held_by_another_program_is_reported_and_ends_the_program(self):
-        s = self.session = Session(com=3, hold_port=True).start_morvel()
+        s = session_for(self, com=3, hold_port=True).start_morvel()
         s.choose_port()
         report = s.window("alert", "Morvel")
         texts = [find(report, "label", None)]

@@ -4,7 +4,7 @@ home and roaming."""
 
 import unittest
 
-from morvel_e2e import Session, wait_for
+from morvel_e2e import session_for, wait_for
 
 import pyatspi  # noqa: E402  (after the harness, which gives it its bus)
 
@@ -23,8 +23,7 @@ def enabled_buttons(session):
 
 class StatusPoll(unittest.TestCase):
     def start(self, *sim_args):
-        session = Session(com=3, sim_args=sim_args)
-        self.addCleanup(session.shutdown)
+        session = session_for(self, com=3, sim_args=sim_args)
         session.start_morvel().choose_port()
         return session
 
