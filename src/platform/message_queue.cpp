@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <thread>
 
 #include "platform/clock.h"
 #include "platform/errors.h"
@@ -32,6 +33,30 @@ bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
 
 bool QuitWanted(UINT filterMin, UINT filterMax) {
   return (filterMin == 0 && filterMax == 0) || (WM_QUIT >= filterMin && WM_QUIT <= filterMax);
+}
+
+// How long a sender stays awake before it sleeps. An owner serving its
+// queue usually answers within tens of microseconds, and on a virtual
+// machine waking a sleeping thread onto an idle core costs about as much
+// again, on the path of every notification a dispatch thread sends.
+constexpr auto kAwakeWait = std::chrono::microseconds(20);
+
+void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// Returns when the message ended, at the wait's end or at the deadline. On
+// one core staying awake would only keep the owner from running.
+void AwaitAwake(const SentMessage& sent, std::chrono::steady_clock::time_point deadline) {
+  static const bool worthIt = std::thread::hardware_concurrency() > 1;
+  if (!worthIt) return;
+  const auto until = std::min(deadline, std::chrono::steady_clock::now() + kAwakeWait);
+  while (!sent.ended.load(std::memory_order_acquire)) {
+    if (std::chrono::steady_clock::now() >= until) return;
+    for (int i = 0; i < 16; ++i) CpuRelax();
+  }
 }
 
 }  // namespace
@@ -74,7 +99,7 @@ bool MessageQueue::Post(const MSG& msg) {
 
 bool MessageQueue::SendAndWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                DWORD timeout, LRESULT* result) {
-  auto sent = std::make_shared<SentMessage>(SentMessage{window, message, wParam, lParam});
+  auto sent = std::make_shared<SentMessage>(window, message, wParam, lParam);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
   {
     std::unique_lock lock(mutex_);
@@ -89,6 +114,7 @@ bool MessageQueue::SendAndWait(HWND window, UINT message, WPARAM wParam, LPARAM 
     UpdateSignalLocked();
     lock.unlock();
     WakeOwner();
+    AwaitAwake(*sent, deadline);
     lock.lock();
     auto finished = [&] {
       return sent->state == SentMessage::State::kDone || sent->state == SentMessage::State::kFailed;
@@ -135,7 +161,7 @@ void MessageQueue::RunSentMessages() {
     {
       std::lock_guard lock(mutex_);
       sent->result = result;
-      sent->state = SentMessage::State::kDone;
+      sent->End(SentMessage::State::kDone);
     }
     sentChanged_.notify_all();
   }
@@ -201,7 +227,7 @@ void MessageQueue::ForgetWindow(HWND window) {
     std::erase_if(posted_, [&](const MSG& msg) { return msg.hwnd == window; });
     std::erase_if(sent_, [&](const std::shared_ptr<SentMessage>& sent) {
       if (sent->window != window) return false;
-      sent->state = SentMessage::State::kFailed;
+      sent->End(SentMessage::State::kFailed);
       return true;
     });
     UpdateSignalLocked();
@@ -213,7 +239,7 @@ void MessageQueue::Shutdown() {
   {
     std::lock_guard lock(mutex_);
     alive_ = false;
-    for (auto& sent : sent_) sent->state = SentMessage::State::kFailed;
+    for (auto& sent : sent_) sent->End(SentMessage::State::kFailed);
     sent_.clear();
     posted_.clear();
     UpdateSignalLocked();

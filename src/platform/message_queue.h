@@ -6,6 +6,7 @@
 // spins.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -17,12 +18,21 @@
 
 struct SentMessage {
   enum class State { kQueued, kRunning, kDone, kFailed, kWithdrawn };
+  SentMessage(HWND w, UINT m, WPARAM wp, LPARAM lp)
+      : window(w), message(m), wParam(wp), lParam(lp) {}
+  // Under the queue's lock: done or failed, which its sender waits for.
+  void End(State last) {
+    state = last;
+    ended.store(true, std::memory_order_release);
+  }
   HWND window;
   UINT message;
   WPARAM wParam;
   LPARAM lParam;
-  State state = State::kQueued;
+  State state = State::kQueued;  // under the queue's lock
   LRESULT result = 0;
+  // Read without the lock by a sender that waits awake.
+  std::atomic<bool> ended{false};
 };
 
 class MessageQueue {
