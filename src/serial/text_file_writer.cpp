@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include "platform/errors.h"
 
@@ -42,6 +43,7 @@ DWORD FileError(int err) {
 TextFileWriter::TextFileWriter() : buffer_(kBufferBytes) {}
 
 TextFileWriter::~TextFileWriter() {
+  StopWriter();
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -62,24 +64,72 @@ void TextFileWriter::WriteAcrossFlush(std::string_view text) {
 }
 
 void TextFileWriter::Flush() {
-  const char* data = buffer_.data();
-  std::size_t left = used_;
-  used_ = 0;
-  while (left > 0 && error_ == 0) {
-    ssize_t n = ::write(fd_, data, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error_ = FileError(errno);
-    } else {
-      data += n;
-      left -= static_cast<std::size_t>(n);
+  if (!writer_.joinable()) {
+    handed_.resize(buffer_.size());
+    try {
+      writer_ = std::thread([this] { WriterLoop(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: this one writes.
+      if (error_ == 0) error_ = WriteOut(buffer_.data(), used_);
+      used_ = 0;
+      return;
     }
   }
+  {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !busy_; });
+    buffer_.swap(handed_);
+    handedSize_ = used_;
+    busy_ = true;
+  }
+  changed_.notify_all();
+  used_ = 0;
+}
+
+DWORD TextFileWriter::WriteOut(const char* data, std::size_t size) const {
+  while (size > 0) {
+    ssize_t n = ::write(fd_, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return FileError(errno);
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+void TextFileWriter::WriterLoop() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [&] { return busy_ || ending_; });
+    if (!busy_) return;
+    if (error_ == 0) {
+      lock.unlock();
+      DWORD error = WriteOut(handed_.data(), handedSize_);
+      lock.lock();
+      error_ = error;
+    }
+    busy_ = false;
+    changed_.notify_all();
+  }
+}
+
+void TextFileWriter::StopWriter() {
+  if (!writer_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    ending_ = true;
+  }
+  changed_.notify_all();
+  writer_.join();
 }
 
 DWORD TextFileWriter::Close() {
   if (fd_ < 0) return error_;
-  Flush();
+  StopWriter();
+  if (error_ == 0) error_ = WriteOut(buffer_.data(), used_);
+  used_ = 0;
   if (::close(fd_) != 0 && error_ == 0) error_ = FileError(errno);
   fd_ = -1;
   return error_;

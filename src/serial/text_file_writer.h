@@ -1,12 +1,17 @@
 // A buffered text file for the trace and log dumps: lines end in CR LF, the
 // first failure of any write is kept and reported by Close. Failures are
 // error numbers the message table words for a user: Win32 numbers, and the
-// runtime's kDiskFull for a full disk.
+// runtime's kDiskFull for a full disk. Text longer than one buffer is
+// written by a thread of its own, one full buffer while the next is filled,
+// so that a long dump costs little more than its writing.
 #pragma once
 
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/win_types.h"
@@ -52,13 +57,27 @@ class TextFileWriter {
   DWORD Close();
 
  private:
+  // Hands the filled buffer to the writer thread, started on the first call.
   void Flush();
   void WriteAcrossFlush(std::string_view text);
+  // Writes it all, or stops at the first failure and returns its error.
+  DWORD WriteOut(const char* data, std::size_t size) const;
+  void WriterLoop();
+  // Waits for the buffer in hand to be written and ends the writer thread.
+  void StopWriter();
 
   int fd_ = -1;
-  std::vector<char> buffer_;
+  std::vector<char> buffer_;  // being filled
   std::size_t used_ = 0;
-  DWORD error_ = 0;
+  DWORD error_ = 0;  // under mutex_ while the writer thread runs
+
+  std::thread writer_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<char> handed_;  // being written while busy_
+  std::size_t handedSize_ = 0;
+  bool busy_ = false;
+  bool ending_ = false;
 };
 
 }  // namespace ser

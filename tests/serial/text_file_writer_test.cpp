@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -53,6 +54,33 @@ TEST(TextFileWriter, RefusedAndFullFilesSayWhatAUserUnderstands) {
                 ::testing::ExitedWithCode(ExitCodeOf(refusal.expected)), "")
         << refusal.what;
   }
+}
+
+// Text of many buffers, put every way the dumps put it, arrives whole and in
+// order while a thread writes one buffer as the next fills.
+TEST(TextFileWriter, TextOfManyBuffersArrivesWholeAndInOrder) {
+  trace_log_test::TempFolder folder;
+  const std::string file = folder.File("SERIAL.LOG");
+  ser::TextFileWriter writer;
+  ASSERT_EQ(writer.Open(file, false), 0u);
+  std::string expected;
+  for (int line = 0; line < 40000; ++line) {
+    const std::string number = std::to_string(line);
+    char* at = writer.Room(number.size());
+    std::copy(number.begin(), number.end(), at);
+    writer.Advance(number.size());
+    writer.Put(' ');
+    writer.Write(std::string(line % 97, static_cast<char>('a' + line % 26)));
+    writer.EndLine();
+    expected += number + ' ' + std::string(line % 97, static_cast<char>('a' + line % 26)) + "\r\n";
+    if (line % 10000 == 0) {  // longer than a buffer
+      const std::string block(300000, static_cast<char>('A' + line / 10000));
+      writer.Write(block);
+      expected += block;
+    }
+  }
+  EXPECT_EQ(writer.Close(), 0u);
+  EXPECT_TRUE(trace_log_test::ReadAll(file) == expected);
 }
 
 }  // namespace
