@@ -41,9 +41,11 @@ class Fields : public FormWithoutPort {
     }
   }
 
-  // Answers the next file dialog with `file`, or cancels it when empty.
-  void AnswerFileDialog(const std::string& file) {
+  // Answers the next file dialog: types `file` into it, then presses OK, or
+  // Cancel when not `accept`.
+  void AnswerFileDialog(const std::string& file, bool accept = true) {
     answer_ = file;
+    accept_ = accept;
     fileDialogTimer_.start(5);
   }
 
@@ -51,13 +53,13 @@ class Fields : public FormWithoutPort {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     if (!dialog) return;
     fileDialogTimer_.stop();
-    if (answer_.empty()) return dialog->reject();
     // As a user would: type the whole name into the name box.
     dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(answer_));
-    static_cast<QDialog*>(dialog)->accept();
+    accept_ ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
   }
 
   std::string answer_;
+  bool accept_ = true;
   QTimer fileDialogTimer_;
 };
 
@@ -195,6 +197,9 @@ TEST_F(Fields, SaveAndLoadThroughTheFileDialogs) {
                                    : "Text " + std::to_string(line));
   }
   form_->SetCentreText("+4399");
+  AnswerFileDialog(file, false);
+  form_->SaveToPC->click();
+  EXPECT_FALSE(Exists(file));
   AnswerFileDialog(file);
   form_->SaveToPC->click();
   const std::string saved = ReadAll(file);
@@ -204,7 +209,7 @@ TEST_F(Fields, SaveAndLoadThroughTheFileDialogs) {
   for (size_t line = 0; line < config::kConfigFieldCount; ++line) {
     form_->SetFieldText(config::FieldAt(line), "");
   }
-  AnswerFileDialog("");
+  AnswerFileDialog(file, false);
   form_->LoadToPC->click();
   EXPECT_EQ(form_->MASTER1->text(), "");
   AnswerFileDialog(file);

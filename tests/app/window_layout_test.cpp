@@ -2,6 +2,7 @@
 // and accessible name, the tab and stacking orders, the components, and the
 // status bar following a resize while everything else stays.
 #include <QAccessible>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <functional>
 
 #include "app/window/form1.h"
 #include "app/window/gauge.h"
@@ -246,23 +248,32 @@ TEST_F(WindowLayout, StacksTheWindowsControlsAndOwnsItsComponents) {
   for (QFileDialog* dialog : {form_->OpenDialog1, form_->SaveDialog1}) {
     EXPECT_EQ(dialog->defaultSuffix(), "mvf");
     EXPECT_EQ(dialog->nameFilters(), QStringList{"mvf (*mvf)"});
+    // What the user reads as the filter's name.
+    EXPECT_EQ(dialog->findChild<QComboBox*>("fileTypeCombo")->currentText(), "mvf");
   }
   EXPECT_TRUE(form_->SaveDialog1->testOption(QFileDialog::DontConfirmOverwrite));
   EXPECT_EQ(form_->OpenDialog1->fileMode(), QFileDialog::AnyFile);
 }
 
-TEST_F(WindowLayout, OnlyTheStatusBarFollowsAResize) {
+TEST_F(WindowLayout, OnlyTheStatusBarFollowsAResizeOrMaximising) {
   form_->show();
   QCoreApplication::processEvents();
   std::vector<QRect> before;
   for (const Row& row : kLayout) before.push_back(Control(row.name)->geometry());
-  form_->resize(800, 600);
-  QCoreApplication::processEvents();
-  EXPECT_EQ(form_->StatusBar1->geometry(), QRect(0, 578, 800, 22));
-  for (size_t i = 0; i < std::size(kLayout); ++i) {
-    if (std::string(kLayout[i].name) == "StatusBar1") continue;
-    EXPECT_EQ(Control(kLayout[i].name)->geometry(), before[i]) << kLayout[i].name;
+  const std::function<void()> changes[] = {[this] { form_->resize(640, 480); },
+                                           [this] { form_->showMaximized(); }};
+  for (const auto& change : changes) {
+    change();
+    QCoreApplication::processEvents();
+    ASSERT_GE(form_->width(), 640);
+    EXPECT_EQ(form_->StatusBar1->geometry(), QRect(0, form_->height() - 22, form_->width(), 22));
+    for (size_t i = 0; i < std::size(kLayout); ++i) {
+      if (std::string(kLayout[i].name) == "StatusBar1") continue;
+      EXPECT_EQ(Control(kLayout[i].name)->geometry(), before[i]) << kLayout[i].name;
+    }
   }
+  EXPECT_TRUE(form_->isMaximized());
+  EXPECT_GT(form_->width(), 640);
 }
 
 }  // namespace

@@ -279,7 +279,9 @@ void TForm1::CreateComponents(const RecorderOptions& recorders) {
   for (QFileDialog** dialog : {&OpenDialog1, &SaveDialog1}) {
     *dialog = new QFileDialog(this);
     (*dialog)->setDefaultSuffix("mvf");
+    // Described as "mvf" alone; its pattern matches any name ending in mvf.
     (*dialog)->setNameFilter("mvf (*mvf)");
+    (*dialog)->setOption(QFileDialog::HideNameFilterDetails);
     // Qt's own dialog: the same on every desktop, and one a test can answer.
     (*dialog)->setOption(QFileDialog::DontUseNativeDialog);
   }
