@@ -53,8 +53,12 @@ class Fields : public FormWithoutPort {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     if (!dialog) return;
     fileDialogTimer_.stop();
-    // As a user would: type the whole name into the name box.
-    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(answer_));
+    // As a user would: type the whole name into the name box, which has the
+    // keyboard (the dialog drops the files it had selected only then).
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    QApplication::setActiveWindow(dialog);
+    name->setFocus();
+    name->setText(QString::fromStdString(answer_));
     accept_ ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
   }
 
