@@ -16,6 +16,7 @@
 #include "app/window/recorder_options.h"
 #include "gui/component.h"
 
+class FieldUndo;
 class QFileDialog;
 class QFrame;
 class QGroupBox;
@@ -168,11 +169,12 @@ class TForm1 : public QMainWindow, public DialogueView {
   QLineEdit* FieldEdit(config::ConfigField field) const;
 
  protected:
-  // Raises the click handlers of the phonebook fields.
+  // Raises the click handlers of the phonebook fields on a left click.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   std::array<QLineEdit*, config::kConfigFieldCount> fields_{};
+  std::array<FieldUndo*, config::kConfigFieldCount> undos_{};
   // The fields with a click handler, and the handler.
   std::vector<std::pair<QLineEdit*, void (TForm1::*)(QObject*)>> fieldClicks_;
 

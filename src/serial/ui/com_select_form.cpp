@@ -1,7 +1,6 @@
 #include "serial/ui/com_select_form.h"
 
 #include <QComboBox>
-#include <QFont>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -11,6 +10,7 @@
 #include <string>
 
 #include "gui/convert_error.h"
+#include "gui/layout_font.h"
 #include "platform/port_map.h"
 #include "serial/ui/port_probe.h"
 
@@ -34,10 +34,7 @@ TComSelectForm::TComSelectForm(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
   setWindowTitle("Select Port");
   setFixedSize(220, 131);
-  // The layout's face is not on Linux; Qt picks the nearest at its pixel size.
-  QFont face("MS Sans Serif");
-  face.setPixelSize(11);
-  setFont(face);
+  setFont(LayoutFont());
   QPalette colours = palette();
   colours.setColor(QPalette::WindowText, Qt::black);
   colours.setColor(QPalette::ButtonText, Qt::black);
