@@ -8,6 +8,7 @@
 
 #include "config/config_file.h"
 #include "config/file_descriptor.h"
+#include "config/file_error.h"
 #include "config/file_write.h"
 #include "config/save_target.h"
 #include "config/temp_file.h"
@@ -64,7 +65,15 @@ void SaveConfigFile(const std::string& path, const ConfigTexts& texts) {
   if (exists && (!temp.Created() || old.st_nlink > 1 || !temp.TakeAttributesOf(target, old))) {
     return WriteInPlace(target, bytes);
   }
-  WriteOver(temp.File(), bytes, target);
+  try {
+    WriteOver(temp.File(), bytes, target);
+  } catch (const EFileError& error) {
+    // A disk or quota too full for a second copy may still take the new
+    // content in the room the old one holds.
+    if (!exists || (error.ErrorNumber != ENOSPC && error.ErrorNumber != EDQUOT)) throw;
+    temp.Remove();
+    return WriteInPlace(target, bytes);
+  }
   temp.RenameTo(target);
   SyncFolderOf(target);
 }

@@ -42,7 +42,13 @@ TempFile::TempFile(const std::string& target) : file_(CreateBeside(target, path_
 }
 
 TempFile::~TempFile() {
+  Remove();
+}
+
+void TempFile::Remove() {
+  file_.Close();
   if (!path_.empty()) ::unlink(path_.c_str());
+  path_.clear();
 }
 
 bool TempFile::TakeAttributesOf(const std::string& target, const struct stat& old) {

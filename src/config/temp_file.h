@@ -30,6 +30,8 @@ class TempFile {
   bool TakeAttributesOf(const std::string& target, const struct stat& old);
 
   void RenameTo(const std::string& target);
+  // Closes and removes it now, giving back the room it took.
+  void Remove();
 
  private:
   std::string path_;

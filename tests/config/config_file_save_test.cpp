@@ -335,7 +335,7 @@ class SmallDisk {
   int error_;
 };
 
-TEST(ConfigFileSave, DiskFullHalfwayLeavesTheOldFile) {
+TEST(ConfigFileSave, FullDiskTakesWhatFitsInTheOldFileAndRefusesTheRest) {
   TempFolder folder;
   SmallDisk disk(folder.Path());
   if (!disk.Mounted()) {
@@ -354,15 +354,19 @@ TEST(ConfigFileSave, DiskFullHalfwayLeavesTheOldFile) {
     EXPECT_EQ(errno, ENOSPC);
     close(filler);
   }
-  EXPECT_EQ(Refusal([&] { config::SaveConfigFile(file, ConfigTexts{"+421"}); }), "I/O error 28");
+  // No room for a second copy, but the new content fits where the old is.
+  EXPECT_EQ(Refusal([&] { config::SaveConfigFile(file, ConfigTexts{"+421"}); }), "");
+  old = FileBytes(ConfigTexts{"+421"});
   EXPECT_EQ(ReadAll(file), old);
   EXPECT_EQ(Names(folder), (std::set<std::string>{"kestrix.mvf", "filler"}));
 
-  // Written over in place (it has a second name), a content that needs more
-  // room than the file has fails before a byte of the old one is lost.
-  fs::create_hard_link(file, folder.File("other.mvf"));
+  // A content that needs more room than the file has fails before a byte of
+  // the old one is lost, replaced or written in place.
   ConfigTexts longer;
   longer.fill(std::string(400, 'x'));
+  EXPECT_EQ(Refusal([&] { config::SaveConfigFile(file, longer); }), "I/O error 28");
+  EXPECT_EQ(ReadAll(file), old);
+  fs::create_hard_link(file, folder.File("other.mvf"));
   EXPECT_EQ(Refusal([&] { config::SaveConfigFile(file, longer); }), "I/O error 28");
   EXPECT_EQ(ReadAll(file), old);
 }
