@@ -181,8 +181,8 @@ struct Refusal {
 TEST_F(SmsStore, ARefusedStoreIsReportedAndEndsTheWriting) {
   const Slots messages = {{1, {"+431", "one"}}, {2, {"+432", "two"}}};
   const Refusal refusals[] = {
-      {0, "ERROR", "The device refused AT+CMGW=+431: ERROR."},
-      {1, "+CMS ERROR: 322", "The device refused AT+CMGW=+432: +CMS ERROR: 322 (memory full)."},
+      {0, "ERROR", "The device answered ERROR to AT+CMGW=+431."},
+      {1, "+CMS ERROR: 322", "The device answered +CMS ERROR: 322 (memory full) to AT+CMGW=+432."},
   };
   using Report = std::pair<std::string, std::string>;
   std::vector<Report> reports;

@@ -66,7 +66,7 @@ class Unhappy(unittest.TestCase):
         s.click("Save SMSs", "AT+CMGD=1")
         # The refusal is reported, naming the command.
         report = s.window("alert", "Morvel")
-        self.assertIn("The device refused AT+CMGW=+436640000: ERROR.",
+        self.assertIn("The device answered ERROR to AT+CMGW=+436640000.",
                       [label.name for label in find_all(report, "label")])
         press(wait_for("OK", lambda: find(report, "push button", "OK")))
         # No text, no further store, no listing: the device is left ready,
