@@ -11,7 +11,7 @@ packages=(
   clang clang-format libclang-rt-14-dev
   gammu gsm-utils
   xvfb dbus-daemon at-spi2-core python3-pyatspi python3-xlib
-  dpkg-dev desktop-file-utils appstream man-db
+  dpkg-dev desktop-file-utils appstream man-db lintian
 )
 
 missing=()
