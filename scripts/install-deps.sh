@@ -12,7 +12,7 @@ packages=(
   libacl1-dev libattr1-dev libseccomp-dev
   gammu gsm-utils
   xvfb dbus-daemon at-spi2-core python3-pyatspi python3-xlib
-  dpkg-dev desktop-file-utils appstream man-db
+  dpkg-dev desktop-file-utils appstream man-db lintian
 )
 
 missing=()
