@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/dialogue/exchange_record.h"
 #include "platform/win_types.h"
 
 // The SIM phonebook tags the device keeps its numbers under, in slot order.
@@ -31,4 +32,5 @@ struct DialogueState {
   WORD StartComNumber = 0;
   // The last line's handler failed: the line its rest completes is not handled.
   bool LineFailed = false;
+  ExchangeRecord Record;
 };

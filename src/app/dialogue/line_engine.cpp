@@ -57,6 +57,7 @@ void Dialogue::CompleteLine() {
   }
   // Handlers cut ReplyLine while they read it; the rules look at it whole.
   const std::string line = State.ReplyLine;
+  NoteAnswer(line);
   try {
     ClassifyLine(line);
   } catch (...) {
@@ -117,6 +118,7 @@ std::string Dialogue::TextBefore(char separator) const {
 
 void Dialogue::Send(const std::string& command) {
   port_.WriteText(command + "\r\n");
+  NoteSent(command);
 }
 
 WORD Dialogue::PortNumber() const {
