@@ -22,13 +22,11 @@ DevicePresence GetDevicePresence(HANDLE handle) {
     return DevicePresence::kHungUp;
   }
   struct stat opened {};
-  struct stat named {};
   if (fstat(device->fd, &opened) != 0) return DevicePresence::kPresent;
-  if (stat(device->path.c_str(), &named) != 0 || named.st_rdev != opened.st_rdev ||
-      named.st_ino != opened.st_ino) {
-    return DevicePresence::kRemoved;
-  }
-  return DevicePresence::kPresent;
+  const PortLook look = LookAtComPort(device->comNumber);
+  return look.exists && look.device == opened.st_rdev && look.node == opened.st_ino
+             ? DevicePresence::kPresent
+             : DevicePresence::kRemoved;
 }
 
 bool PortLook::operator==(const PortLook& other) const {

@@ -13,9 +13,10 @@
 enum class DevicePresence { kPresent, kHungUp, kRemoved };
 
 // For an open device: hung up once its line has (the hang-up the waits
-// reported, or one a poll finds now); removed once the node it was opened
-// from is gone or stands for another device. An invalid handle counts as
-// present, as there is nothing to tell about it.
+// reported, or one a poll finds now); removed once its COM number no longer
+// leads to it (its node removed, its port-folder link removed or pointing to
+// another device). An invalid handle counts as present, as there is nothing
+// to tell about it.
 DevicePresence GetDevicePresence(HANDLE device);
 
 // What COM n stands for at this moment, from a stat of the node its port-map

@@ -13,6 +13,8 @@ class QComboBox;
 
 // Lives as long as the list it follows (its parent).
 class PortListFollower : public QObject {
+  Q_OBJECT
+
  public:
   // Fills the list at once, then looks again every second.
   explicit PortListFollower(QComboBox* list);
