@@ -178,6 +178,8 @@ void TSerCustomComPort::FinishDeferredClose(LPARAM lParam) {
   }
   ReleaseDispatcher();
   if (gone_ != DevicePresence::kPresent) {
+    // Nothing to open again until the device is back.
+    ReopenRequested = false;
     EnterGone();
     return;
   }
