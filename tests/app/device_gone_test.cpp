@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <filesystem>
 #include <tuple>
 
@@ -76,29 +75,6 @@ TEST_F(DeviceGone, GoneIsSaidPlainlyAndTheWindowRestsUntilTheDeviceIsBack) {
   EXPECT_EQ(again.ReadAvailable(), "");
   Tick();
   EXPECT_EQ(again.ReadAvailable(), "AT+CREG?\r\n");
-}
-
-TEST_F(DeviceGone, AfterACutSaveTheSimLocationsAreLearntAgainUnseen) {
-  Device(kOk);
-  form_->LoadPHONE->click();
-  Device("\r\n+CPBR: 1,\"+431\",145,\"MASTER1\"" + kOk);
-  Device(kOk);  // the centre query's
-  form_->MASTER1->setText("+439");
-  form_->SavePhone->click();
-  ASSERT_NE(SentThrough("AT+CPBW=1\r\n").find("AT+CPBW=1\r\n"), std::string::npos);
-  HangUp();
-  PtyPair again;
-  PlugIn(again);
-  again.Write(kOk);
-  std::string sent;
-  ASSERT_TRUE(Serve([&] {
-    sent += again.ReadAvailable(std::chrono::milliseconds(1));
-    return sent == "AT+CPBR=1,100\r\n";
-  }));
-  again.Write("\r\n+CPBR: 3,\"+438\",145,\"MASTER1\"" + kOk);
-  ASSERT_TRUE(Serve([&] { return State().SimIndex[0] == 3; }));
-  EXPECT_EQ(form_->TreeView1->topLevelItem(0)->text(0), "1:MASTER1[+431]");
-  EXPECT_EQ(form_->MASTER1->text(), "+439");
 }
 
 // Each step presses a button (when it names one), then the device sends,
