@@ -30,12 +30,6 @@ class DeviceGone : public FormOnPty {
            (cutShort.empty() ? "" : cutShort + ". ") +
            "Morvel will take the device back when it returns.";
   }
-  // A new device under COM7, taken at the port's next look.
-  void PlugIn(PtyPair& device) {
-    folder_.Link(7, device.SlavePath());
-    form_->SerComPort1->LookForDevice();
-    ASSERT_EQ(device.ReadUntil("ATE\r\n"), "ATE\r\n");
-  }
   std::vector<std::string> Fields() const {
     std::vector<std::string> texts;
     for (size_t line = 0; line < config::kConfigFieldCount; ++line)
@@ -66,8 +60,11 @@ TEST_F(DeviceGone, GoneIsSaidPlainlyAndTheWindowRestsUntilTheDeviceIsBack) {
   EXPECT_EQ(shown(),
             std::tuple("Kestrix gone: COM7 (" + device_ + ")", "Credit:", 0, 0, false, false));
 
+  // A new device under COM7, taken at the port's next look.
   PtyPair again;
-  PlugIn(again);
+  folder_.Link(7, again.SlavePath());
+  form_->SerComPort1->LookForDevice();
+  EXPECT_EQ(again.ReadUntil("ATE\r\n"), "ATE\r\n");
   EXPECT_EQ(form_->StatusPanels[0]->text(), "Operator:");
   EXPECT_EQ(form_->MASTER1->text(), "+431");
   // The poll from its start: the first registration query on the ninth tick.
