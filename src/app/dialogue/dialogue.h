@@ -37,6 +37,15 @@ class Dialogue {
   void ButtonSaveSMSClick();
   void ButtonDeleteSMSClick();
 
+  // A device that went away and came back.
+  // What the pending exchanges had done and what is left to do; empty when
+  // none was pending.
+  std::string CutShortReport() const;
+  // Ends every pending exchange; the fields keep what they hold.
+  void ClearExchange();
+  // The start-up state and its first command, for a device that is back.
+  void Restart();
+
  private:
   void CompleteLine();
   void ClassifyLine(const std::string& line);
@@ -80,6 +89,8 @@ class Dialogue {
   void ClearPhoneFields();
   void ClearSmsFields();
   void ListPhonebook();
+  void NoteSent(const std::string& command);
+  void NoteAnswer(const std::string& line);
 
   TSerCustomComPort& port_;
   DialogueView& view_;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/dialogue/exchange_record.h"
 #include "platform/win_types.h"
 
 // The SIM phonebook tags the device keeps its numbers under, in slot order.
@@ -38,4 +39,5 @@ struct DialogueState {
   // The next final result belongs to a reply whose handler already sent the
   // awaited command.
   bool EarlierResultOwed = false;
+  ExchangeRecord Record;
 };

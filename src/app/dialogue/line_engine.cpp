@@ -57,6 +57,7 @@ void Dialogue::CompleteLine() {
   State.ReplyLine.erase(0, std::exchange(State.FailedRest, 0));
   // Handlers cut ReplyLine while they read it; the rules look at it whole.
   const std::string line = State.ReplyLine;
+  NoteAnswer(line);
   try {
     ClassifyLine(line);
   } catch (...) {
@@ -124,6 +125,7 @@ std::string Dialogue::TextBefore(char separator) const {
 
 void Dialogue::Send(const std::string& command) {
   port_.WriteText(command + "\r\n");
+  NoteSent(command);
 }
 
 WORD Dialogue::PortNumber() const {

@@ -87,9 +87,13 @@ void Dialogue::PhonebookEntryReply() {
   CutThrough(',');
   CutThrough('"');
   const std::string tag = TextBefore('"');
-  if (tag != kReservedTag) view_.AddTreeNode(location + ":" + tag + "[" + number + "]");
+  // A quiet listing only learns the locations again: the tree and the
+  // fields keep what the user sees.
+  const bool quiet = State.Record.QuietListing;
+  if (tag != kReservedTag && !quiet) view_.AddTreeNode(location + ":" + tag + "[" + number + "]");
   if (std::optional<int> slot = SlotOf(tag)) {
     State.SimIndex[*slot] = ToInteger(location);
+    if (quiet) return;
     if (*slot == kCentreSlot) {
       view_.SetCentreText(number);
     } else {

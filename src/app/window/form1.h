@@ -53,6 +53,9 @@ class TForm1 : public QMainWindow, public DialogueView {
   void ButtonDeleteSMSClick(QObject* sender);
   void SaveToPCClick(QObject* sender);
   void LoadToPCClick(QObject* sender);
+  // The device went away, and came back (form1_presence.cpp).
+  void SerComPort1PortGone(TComponent* sender);
+  void SerComPort1PortBack(TComponent* sender);
 
   // Each filtered field's change handler filters its text and puts the caret
   // at the end.
