@@ -86,6 +86,10 @@ struct CutShort {
   std::vector<Step> steps;
   std::string told;
 };
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const CutShort& cut, std::ostream* out) {
+  *out << cut.what;
+}
 
 std::vector<CutShort> CutShorts() {
   const std::string numbersKept =
