@@ -2,7 +2,6 @@
 // the classification of each line and what an "OK" line advances.
 #include "app/dialogue/dialogue.h"
 #include "app/dialogue/reply_text.h"
-#include "serial/ui/com_port.h"
 
 namespace {
 
@@ -15,7 +14,7 @@ bool Contains(const std::string& line, const char* text) {
 
 }  // namespace
 
-Dialogue::Dialogue(TSerCustomComPort& port, DialogueView& view) : port_(port), view_(view) {}
+Dialogue::Dialogue(DialoguePort& port, DialogueView& view) : port_(port), view_(view) {}
 
 void Dialogue::FormCreate() {
   State.ReplyLine.clear();

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "gui/convert_error.h"
 #include "platform/port_map.h"
+#include "runtime/convert_error.h"
 #include "serial/ui/port_probe.h"
 
 namespace {

@@ -1,0 +1,184 @@
+#include "line_engine/invariants.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace fuzz {
+namespace {
+
+using config::ConfigField;
+using config::ConfigTexts;
+
+constexpr std::array<std::string_view, 10> kPlainCommands{
+    "ATE",      "AT",       "AT+CREG?",      "AT+CSQ",   "AT+COPS?",
+    "AT+CAMM?", "AT+CACM?", "AT+CPBR=1,100", "AT+CSCA?", "AT+CMGL=ALL",
+};
+// The phonebook tags written back, in the order of the fields MASTER1 to SERVICE.
+constexpr std::array<std::string_view, 9> kWrittenTags{
+    "MASTER1", "MASTER2", "MASTER3", "MASTER4", "MASTER5",
+    "MASTER6", "MASTER7", "MASTER8", "SERVICE",
+};
+// The phonebook's writing steps 0 to 9 and the one that ends them; the SMS
+// steps stay below.
+constexpr int32_t kLastStep = 10;
+constexpr int32_t kMostLinkMisses = 10;
+constexpr char kCtrlZ = 26;
+
+bool Consume(std::string_view& text, std::string_view prefix) {
+  if (!text.starts_with(prefix)) return false;
+  text.remove_prefix(prefix.size());
+  return true;
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+int HexValue(char c) {
+  if (IsDigit(c)) return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+bool IsSmsField(ConfigField field) {
+  return config::LineOf(field) >= config::LineOf(ConfigField::SMSPhone1);
+}
+
+// Whether one of the SMS slots' fields of `kind` holds exactly `text`.
+bool InSmsField(std::string_view text, config::FieldKind kind, const ConfigTexts& fields) {
+  for (std::size_t line = 0; line < fields.size(); ++line) {
+    const ConfigField field = config::FieldAt(line);
+    if (IsSmsField(field) && config::KindOf(field) == kind && fields[line] == text) return true;
+  }
+  return false;
+}
+
+// A phonebook write: the number of the tag's field, its type by its first
+// character, the tag.
+bool IsEntryWrite(std::string_view arguments, const ConfigTexts& fields) {
+  for (std::size_t slot = 0; slot < kWrittenTags.size(); ++slot) {
+    const std::string& number = fields[slot];
+    if (number.empty()) continue;
+    const std::string type = number.front() == '+' ? "145" : "129";
+    if (arguments == number + "," + type + ",\"" + std::string(kWrittenTags[slot]) + "\"")
+      return true;
+  }
+  return false;
+}
+
+std::string Shown(std::string_view bytes) {
+  std::string shown;
+  for (char c : bytes) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code >= 32 && code < 127) {
+      shown += c;
+    } else {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", code);
+      shown += escaped;
+    }
+  }
+  return shown;
+}
+
+// Every number in the line the way the dialogue reads them: decimal with its
+// sign, or "$" and up to 32 bits of hexadecimal.
+void CollectNumbers(std::string_view line, std::set<int64_t>& numbers) {
+  constexpr int kLongestDecimal = 18;
+  for (std::size_t at = 0; at < line.size();) {
+    if (line[at] == '$') {
+      uint64_t value = 0;
+      std::size_t end = at + 1;
+      for (int digit; end < line.size() && (digit = HexValue(line[end])) >= 0; ++end)
+        value = value * 16 + static_cast<uint64_t>(digit);
+      if (end > at + 1 && end - at - 1 <= 8) {
+        numbers.insert(static_cast<int32_t>(static_cast<uint32_t>(value)));
+      }
+      at = end;
+    } else if (IsDigit(line[at])) {
+      int64_t value = 0;
+      std::size_t end = at;
+      for (; end < line.size() && IsDigit(line[end]); ++end) {
+        if (end - at < kLongestDecimal) value = value * 10 + (line[end] - '0');
+      }
+      const bool negative = at > 0 && line[at - 1] == '-';
+      if (end - at <= kLongestDecimal) numbers.insert(negative ? -value : value);
+      at = end;
+    } else {
+      ++at;
+    }
+  }
+}
+
+}  // namespace
+
+bool IsDialogueCommand(std::string_view bytes, const ConfigTexts& fields) {
+  if (bytes.ends_with(kCtrlZ)) {
+    bytes.remove_suffix(1);
+    return InSmsField(bytes, config::FieldKind::Text, fields);
+  }
+  if (!bytes.ends_with("\r\n")) return false;
+  bytes.remove_suffix(2);
+  for (std::string_view command : kPlainCommands) {
+    if (bytes == command) return true;
+  }
+  if (Consume(bytes, "AT+CMGD=")) return bytes.size() == 1 && bytes[0] >= '1' && bytes[0] <= '6';
+  if (Consume(bytes, "AT+CMGW=")) return InSmsField(bytes, config::FieldKind::Number, fields);
+  if (Consume(bytes, "AT+CPBW=,")) return IsEntryWrite(bytes, fields);
+  // An erase names a location by its number, never by the device's text.
+  if (Consume(bytes, "AT+CPBW=")) {
+    return !bytes.empty() && std::all_of(bytes.begin(), bytes.end(), IsDigit);
+  }
+  return false;
+}
+
+void LineEngineChecker::Written(std::string_view bytes, const ConfigTexts& fields) {
+  if (!IsDialogueCommand(bytes, fields))
+    Violation("not a command of the dialogue: " + Shown(bytes));
+}
+
+void LineEngineChecker::WrittenWithoutPort(std::string_view bytes) {
+  Violation("written while no port is chosen: " + Shown(bytes));
+}
+
+void LineEngineChecker::Taken(char c) {
+  handlingListedText_ = false;
+  if (c == '\r') {
+    LineEnded();
+  } else if (static_cast<unsigned char>(c) >= 32) {
+    line_ += c;
+  }
+}
+
+void LineEngineChecker::LineEnded() {
+  // The line after a listing's header is the message's text, whatever it says.
+  handlingListedText_ = lastWasHeader_;
+  lastWasHeader_ = !handlingListedText_ && line_.starts_with("+CMGL");
+  CollectNumbers(line_, deviceNumbers_);
+  line_.clear();
+}
+
+void LineEngineChecker::PhonebookChanged(std::string_view text) {
+  if (handlingListedText_) Violation("a listed SMS text reached the phonebook: " + Shown(text));
+}
+
+void LineEngineChecker::ActionDone() {
+  handlingListedText_ = false;
+  Settled();
+}
+
+void LineEngineChecker::Settled() {
+  if (!state_) return;
+  const int32_t step = state_->StepIndex;
+  // A step of the dialogue's own, or an index the device gave and the one
+  // after it; never a count that wrapped.
+  const bool stepInRange = (step >= 0 && step <= kLastStep) || deviceNumbers_.contains(step) ||
+                           deviceNumbers_.contains(int64_t{step} - 1);
+  if (!stepInRange) Violation("StepIndex out of range: " + std::to_string(step));
+  if (state_->LinkMissCount < 0 || state_->LinkMissCount > kMostLinkMisses)
+    Violation("LinkMissCount out of range: " + std::to_string(state_->LinkMissCount));
+}
+
+}  // namespace fuzz
