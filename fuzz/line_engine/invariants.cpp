@@ -24,6 +24,8 @@ constexpr std::array<std::string_view, 9> kWrittenTags{
 constexpr int32_t kLastStep = 10;
 constexpr int32_t kMostLinkMisses = 10;
 constexpr char kCtrlZ = 26;
+// Cancels a message prompt that has no text to answer it.
+constexpr std::string_view kEscape = "\x1b";
 
 bool Consume(std::string_view& text, std::string_view prefix) {
   if (!text.starts_with(prefix)) return false;
@@ -115,6 +117,7 @@ void CollectNumbers(std::string_view line, std::set<int64_t>& numbers) {
 }  // namespace
 
 bool IsDialogueCommand(std::string_view bytes, const ConfigTexts& fields) {
+  if (bytes == kEscape) return true;
   if (bytes.ends_with(kCtrlZ)) {
     bytes.remove_suffix(1);
     return InSmsField(bytes, config::FieldKind::Text, fields);
@@ -172,10 +175,12 @@ void LineEngineChecker::ActionDone() {
 void LineEngineChecker::Settled() {
   if (!state_) return;
   const int32_t step = state_->StepIndex;
-  // A step of the dialogue's own, or an index the device gave and the one
-  // after it; never a count that wrapped.
-  const bool stepInRange = (step >= 0 && step <= kLastStep) || deviceNumbers_.contains(step) ||
-                           deviceNumbers_.contains(int64_t{step} - 1);
+  // A step of the dialogue's own, or an index the device gave, advanced by
+  // at most an exchange's steps; never a count that wrapped.
+  auto given = deviceNumbers_.upper_bound(step);
+  const bool stepInRange =
+      (step >= 0 && step <= kLastStep) ||
+      (given != deviceNumbers_.begin() && *--given >= int64_t{step} - kLastStep);
   if (!stepInRange) Violation("StepIndex out of range: " + std::to_string(step));
   if (state_->LinkMissCount < 0 || state_->LinkMissCount > kMostLinkMisses)
     Violation("LinkMissCount out of range: " + std::to_string(state_->LinkMissCount));

@@ -33,6 +33,7 @@ class RecordingPort : public DialoguePort {
   // The device's bytes arrive; the count the avail notification offers: all
   // that are unread, the ones a failed handler left included.
   WORD Arrive(const std::string& bytes);
+  std::size_t Unread() const { return unread_.size() - taken_; }
   // Everything written, in order.
   const std::vector<std::string>& Written() const { return written_; }
 

@@ -132,6 +132,7 @@ TEST(LineEngineCheck, KnowsTheDialoguesCommandsAndTheirArguments) {
       {"AT+CMGW=\r\n", true},  // an empty slot's number
       {"Credit?\x1a", true},
       {"\x1a", true},  // an empty slot's text
+      {"\x1b", true},  // a prompt with no text for it, cancelled
       {"ATE", false},
       {"AT\r\nAT\r\n", false},
       {"AT+CMGD=7\r\n", false},
@@ -143,6 +144,7 @@ TEST(LineEngineCheck, KnowsTheDialoguesCommandsAndTheirArguments) {
       {"AT+CPBW=,,129,\"MASTER1\"\r\n", false},
       {"AT+CMGW=+4311\r\n", false},
       {"+4399887766\x1a", false},
+      {"\x1b\x1b", false},
   };
   for (const auto& [bytes, expected] : cases) {
     EXPECT_EQ(fuzz::IsDialogueCommand(bytes, fields), expected) << bytes;
