@@ -156,7 +156,9 @@ void LineEngineChecker::Taken(char c) {
 }
 
 void LineEngineChecker::LineEnded() {
-  // The line after a listing's header is the message's text, whatever it says.
+  // The line after a listing's header is the message's text, whatever it
+  // says. A header is known by its start: the sender's name inside it is the
+  // sender's to choose.
   handlingListedText_ = lastWasHeader_;
   lastWasHeader_ = !handlingListedText_ && line_.starts_with("+CMGL");
   CollectNumbers(line_, deviceNumbers_);
