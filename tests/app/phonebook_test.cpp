@@ -191,7 +191,7 @@ TEST_F(Phonebook, ARefusedWriteIsReportedAndTheChainWaitsForTheNextOkOfThePoll) 
       reports_.Reports(),
       (std::vector<std::pair<std::string, std::string>>{
           {"Morvel",
-           "The device refused AT+CPBW=,+433,145,\"MASTER3\": +CME ERROR: 20 (memory full)."}}));
+           "The device answered +CME ERROR: 20 (memory full) to AT+CPBW=,+433,145,\"MASTER3\"."}}));
 }
 
 TEST_F(Phonebook, AReplyJoinedToTheRestOfABrokenOneIsLoaded) {

@@ -172,65 +172,46 @@ TEST_F(SmsStore, WritingFollowsTheReportedIndex) {
                       "AT+CMGW=+435\r\n");
 }
 
-struct Refusal {
-  int storedBefore;
-  const char* reply;
-  const char* report;
+struct Stop {
+  bool saving;                       // Save SMSs, else Delete SMSs
+  std::vector<std::string> replies;  // to the store or to the first deletion
+  std::string sent;                  // the window's answers to them
+  std::string report;
 };
 
-TEST_F(SmsStore, ARefusedStoreIsReportedAndEndsTheWriting) {
+TEST_F(SmsStore, AnExchangeThatCannotGoOnEndsThere) {
   const Slots messages = {{1, {"+431", "one"}}, {2, {"+432", "two"}}};
-  const Refusal refusals[] = {
-      {0, "ERROR", "The device refused AT+CMGW=+431: ERROR."},
-      {1, "+CMS ERROR: 322", "The device refused AT+CMGW=+432: +CMS ERROR: 322 (memory full)."},
+  const std::string prompt = "\r\n> ", listed = ",\"REC READ\",\"+4\",,\r\n\r\n\r\nOK\r\n";
+  const Stop stops[] = {
+      {true, {"\r\nERROR\r\n"}, "", "The device answered ERROR to AT+CMGW=+431."},
+      {true,
+       {prompt, "\r\n+CMGW: 1\r\n\r\nOK\r\n", "\r\n+CMS ERROR: 322\r\n"},
+       "one\x1a"
+       "AT+CMGW=+432\r\n",
+       "The device answered +CMS ERROR: 322 (memory full) to AT+CMGW=+432."},
+      {true, {prompt, "\r\n+CMGW: 0\r\n\r\nOK\r\n"}, "one\x1a", ""},
+      {true, {prompt, "\r\n+CMGW: -1\r\n\r\nOK\r\n"}, "one\x1a", ""},
+      {false, {"\r\n+CMGL: 2147483647" + listed}, "", ""},
+      {false, {"\r\n+CMGL: -5" + listed}, "", ""},
   };
-  using Report = std::pair<std::string, std::string>;
-  std::vector<Report> reports;
-  for (const Refusal& refusal : refusals) {
-    SCOPED_TRACE(refusal.reply);
+  std::vector<std::pair<std::string, std::string>> reports;
+  for (const Stop& stop : stops) {
+    SCOPED_TRACE(stop.replies.back());
     Fill(messages);
-    form_->ButtonSaveSMS->click();
-    std::string sent = DeleteSix();
-    if (refusal.storedBefore == 1) sent += Store(1);
-    Device("\r\n" + std::string(refusal.reply) + "\r\n");
-    // Nothing more is written, and a later "OK" (the status poll's) changes nothing.
+    (stop.saving ? form_->ButtonSaveSMS : form_->ButtonDeleteSMS)->click();
+    std::string sent = stop.saving ? DeleteSix() : SentThrough("\r\n");
+    // The last reply, then a later "OK" (the status poll's), send nothing more.
+    for (const std::string& reply : stop.replies) {
+      Device(reply);
+      sent += SentAfterwards();
+    }
     Device("\r\nOK\r\n");
     EXPECT_EQ(sent + SentAfterwards(),
-              kDeletions + (refusal.storedBefore == 1 ? "AT+CMGW=+431\r\none\x1a" : "") +
-                  "AT+CMGW=" + messages.at(refusal.storedBefore + 1).first.toStdString() + "\r\n");
-    reports.emplace_back("Morvel", refusal.report);
+              (stop.saving ? kDeletions + "AT+CMGW=+431\r\n" : "AT+CMGD=1\r\n") + stop.sent);
+    if (!stop.report.empty()) reports.emplace_back("Morvel", stop.report);
     EXPECT_EQ(reports_.Reports(), reports);
-    EXPECT_EQ(Filled(), messages);
-    form_->ButtonLoadSMS->click();
-    EXPECT_EQ(SentThrough("AT+CMGL=ALL\r\n"), "AT+CMGL=ALL\r\n");
-    Device("\r\nOK\r\n");
-  }
-}
-
-TEST_F(SmsStore, ADeletionEndsWhenAListedIndexTakesTheCounterPastTheSlots) {
-  for (const char* index : {"2147483647", "-5"}) {
-    SCOPED_TRACE(index);
-    form_->ButtonDeleteSMS->click();
-    const std::string sent = SentThrough("AT+CMGD=1\r\n");
-    Device("\r\n+CMGL: " + std::string(index) + ",\"REC READ\",\"+4\",,\r\n\r\n\r\nOK\r\n");
-    EXPECT_EQ(sent + SentAfterwards(), "AT+CMGD=1\r\n");
-    form_->ButtonLoadSMS->click();
-    EXPECT_EQ(SentThrough("AT+CMGL=ALL\r\n"), "AT+CMGL=ALL\r\n");
-    Device("\r\nOK\r\n");
-  }
-}
-
-TEST_F(SmsStore, AReportOfIndexZeroOrBelowEndsTheWriting) {
-  const Slots messages = {{1, {"+431", "one"}}, {2, {"+432", "two"}}};
-  for (int reported : {0, -1}) {
-    SCOPED_TRACE(reported);
-    Fill(messages);
-    form_->ButtonSaveSMS->click();
-    std::string sent = DeleteSix();
-    sent += Answer("\r\n> ", "\x1a");
-    Device("\r\n+CMGW: " + std::to_string(reported) + "\r\n\r\nOK\r\n");
-    EXPECT_EQ(sent + SentAfterwards(), kDeletions + "AT+CMGW=+431\r\none\x1a");
-    EXPECT_EQ(Filled(), messages);
+    EXPECT_EQ(Filled(), stop.saving ? messages : Slots{});
+    // Over: the buttons act again.
     form_->ButtonLoadSMS->click();
     EXPECT_EQ(SentThrough("AT+CMGL=ALL\r\n"), "AT+CMGL=ALL\r\n");
     Device("\r\nOK\r\n");

@@ -64,7 +64,11 @@ class Unhappy(unittest.TestCase):
         wait_for("the listing", lambda: self.memo(s)[-2:] == [LISTED_7, ""])
         start = len(s.commands())
         s.click("Save SMSs", "AT+CMGD=1")
-        wait_for("the error", lambda: "ERROR" in s.monitor_lines())
+        # The refusal is reported, naming the command.
+        report = s.window("alert", "Morvel")
+        self.assertIn("The device answered ERROR to AT+CMGW=+436640000.",
+                      [label.name for label in find_all(report, "label")])
+        press(wait_for("OK", lambda: find(report, "push button", "OK")))
         # No text, no further store, no listing: the device is left ready,
         # and the next exchange runs at once.
         s.click("Load SMSs", "AT+CMGL=ALL")

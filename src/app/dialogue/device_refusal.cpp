@@ -63,12 +63,12 @@ bool IsErrorResult(const std::string& line) {
 }
 
 std::string RefusalText(const std::string& command, const std::string& line) {
-  std::string text = "The device refused " + command + ": " + line;
+  std::string words = line;
   for (const ErrorCode& error : kMeanings) {
     if (StartsWith(line, error.Family) &&
         Trimmed(line.substr(std::string(error.Family).size())) == error.Code) {
-      text += std::string(" (") + error.Meaning + ")";
+      words += std::string(" (") + error.Meaning + ")";
     }
   }
-  return text;
+  return "The device answered " + words + " to " + command;
 }

@@ -15,5 +15,5 @@ class EDeviceRefusal : public std::runtime_error {
 // "ERROR", or a phone ("+CME ERROR: ...") or message service
 // ("+CMS ERROR: ...") error.
 bool IsErrorResult(const std::string& line);
-// The command, the device's words and, for the common codes, their meaning.
+// The device's words, for the common codes their meaning, and the command.
 std::string RefusalText(const std::string& command, const std::string& line);

@@ -96,6 +96,7 @@ void Dialogue::ClassifyLine(const std::string& line) {
 }
 
 void Dialogue::OkLine() {
+  // Whatever it answers is done with; only a refusal is worth naming.
   TakeAnsweredCommand();
   State.DeviceReady = true;
   if (State.PhoneErasePending) {
