@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 
 namespace fuzz {
 namespace {
@@ -37,10 +38,11 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-int HexValue(char c) {
+// The digit's value in `base` (10 or 16); -1 when it is none.
+int DigitValue(char c, int base) {
   if (IsDigit(c)) return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (base == 16 && c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (base == 16 && c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
 
@@ -85,29 +87,33 @@ std::string Shown(std::string_view bytes) {
   return shown;
 }
 
+// The value of the digits run from `at` in `base`; none when it does not fit
+// in `limit`. Leading zeros count for nothing, as in the dialogue's reading.
+std::optional<int64_t> RunValue(std::string_view line, std::size_t& at, int base, int64_t limit) {
+  int64_t value = 0;
+  bool fits = true;
+  for (int digit; at < line.size() && (digit = DigitValue(line[at], base)) >= 0; ++at) {
+    fits = fits && value <= (limit - digit) / base;
+    if (fits) value = value * base + digit;
+  }
+  if (!fits) return std::nullopt;
+  return value;
+}
+
 // Every number in the line the way the dialogue reads them: decimal with its
-// sign, or "$" and up to 32 bits of hexadecimal.
+// sign, or "$" and 32 bits of hexadecimal.
 void CollectNumbers(std::string_view line, std::set<int64_t>& numbers) {
-  constexpr int kLongestDecimal = 18;
+  constexpr int64_t kLargestDecimal = int64_t{1} << 40;
+  constexpr int64_t kLargestHex = 0xFFFFFFFF;
   for (std::size_t at = 0; at < line.size();) {
-    if (line[at] == '$') {
-      uint64_t value = 0;
-      std::size_t end = at + 1;
-      for (int digit; end < line.size() && (digit = HexValue(line[end])) >= 0; ++end)
-        value = value * 16 + static_cast<uint64_t>(digit);
-      if (end > at + 1 && end - at - 1 <= 8) {
-        numbers.insert(static_cast<int32_t>(static_cast<uint32_t>(value)));
-      }
-      at = end;
+    if (line[at] == '$' && at + 1 < line.size() && DigitValue(line[at + 1], 16) >= 0) {
+      ++at;
+      if (std::optional<int64_t> value = RunValue(line, at, 16, kLargestHex))
+        numbers.insert(static_cast<int32_t>(static_cast<uint32_t>(*value)));
     } else if (IsDigit(line[at])) {
-      int64_t value = 0;
-      std::size_t end = at;
-      for (; end < line.size() && IsDigit(line[end]); ++end) {
-        if (end - at < kLongestDecimal) value = value * 10 + (line[end] - '0');
-      }
       const bool negative = at > 0 && line[at - 1] == '-';
-      if (end - at <= kLongestDecimal) numbers.insert(negative ? -value : value);
-      at = end;
+      if (std::optional<int64_t> value = RunValue(line, at, 10, kLargestDecimal))
+        numbers.insert(negative ? -*value : *value);
     } else {
       ++at;
     }

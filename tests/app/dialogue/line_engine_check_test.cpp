@@ -99,7 +99,7 @@ TEST(LineEngineCheck, NamesEachBrokenInvariant) {
        "not a command of the dialogue: AT+CPBW=3:MASTER1[+431]\\x0D\\x0A"},
       {Fault::TextIntoMaster1, "+CMGL: 2,\"REC READ\",\"+432\",,\r\n+4399887766\r\nOK\r\n",
        "a listed SMS text reached the phonebook: +4399887766"},
-      {Fault::StepWraps, "+CMGL: 2147483647,\"REC READ\",\"+432\",,\r\nhi\r\n",
+      {Fault::StepWraps, "+CMGL: 00000000000000000002147483647,\"REC READ\",\"+432\",,\r\nhi\r\n",
        "StepIndex out of range: -2147483648"},
       {Fault::MissesMiscounted, kTick + kTick + kTick + kTick, "LinkMissCount out of range: 12"},
       {Fault::PollsWithoutPort, kCancelPort + kTick,
