@@ -7,15 +7,14 @@
 
 #include <string>
 
+#include "app/dialogue/dialogue_port.h"
 #include "app/dialogue/dialogue_state.h"
 #include "app/dialogue/dialogue_view.h"
 #include "platform/win_types.h"
 
-class TSerCustomComPort;
-
 class Dialogue {
  public:
-  Dialogue(TSerCustomComPort& port, DialogueView& view);
+  Dialogue(DialoguePort& port, DialogueView& view);
 
   DialogueState State;
 
@@ -92,6 +91,6 @@ class Dialogue {
   void NoteSent(const std::string& command);
   void NoteAnswer(const std::string& line);
 
-  TSerCustomComPort& port_;
+  DialoguePort& port_;
   DialogueView& view_;
 };

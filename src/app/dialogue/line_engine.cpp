@@ -5,7 +5,6 @@
 #include "app/dialogue/device_refusal.h"
 #include "app/dialogue/dialogue.h"
 #include "app/dialogue/reply_text.h"
-#include "serial/ui/com_port.h"
 
 namespace {
 
@@ -18,7 +17,7 @@ bool Contains(const std::string& line, const char* text) {
 
 }  // namespace
 
-Dialogue::Dialogue(TSerCustomComPort& port, DialogueView& view) : port_(port), view_(view) {}
+Dialogue::Dialogue(DialoguePort& port, DialogueView& view) : port_(port), view_(view) {}
 
 void Dialogue::FormCreate() {
   State.ReplyLine.clear();

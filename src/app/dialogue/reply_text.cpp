@@ -1,6 +1,6 @@
 #include "app/dialogue/reply_text.h"
 
-#include "gui/convert_error.h"
+#include "runtime/convert_error.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 #include "app/dialogue/blocking_wait.h"
 #include "app/dialogue/dialogue.h"
 #include "app/dialogue/reply_text.h"
-#include "serial/ui/com_port.h"
 
 namespace {
 

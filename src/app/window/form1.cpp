@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 
 #include "app/window/bit_button.h"
+#include "app/window/com_port_link.h"
 #include "app/window/gauge.h"
 #include "app/window/latin1.h"
 #include "app/window/shape.h"
@@ -26,7 +27,8 @@ TForm1::TForm1(const RecorderOptions& recorders) {
   setObjectName("Form1");
   CreateWindowControls();
   CreateComponents(recorders);
-  dialogue_ = std::make_unique<Dialogue>(*SerComPort1, *this);
+  portLink_ = std::make_unique<ComPortLink>(*SerComPort1);
+  dialogue_ = std::make_unique<Dialogue>(*portLink_, *this);
   ConnectHandlers();
   Timer1->start();
   Guarded([this] { FormCreate(this); })();

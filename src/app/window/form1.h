@@ -16,6 +16,7 @@
 #include "app/window/recorder_options.h"
 #include "gui/component.h"
 
+class ComPortLink;
 class FieldUndo;
 class QFileDialog;
 class QFrame;
@@ -183,5 +184,6 @@ class TForm1 : public QMainWindow, public DialogueView {
 
   // Owner of the non-visual components; goes first when the window does.
   std::unique_ptr<TComponent> components_;
+  std::unique_ptr<ComPortLink> portLink_;
   std::unique_ptr<Dialogue> dialogue_;
 };

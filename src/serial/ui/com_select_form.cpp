@@ -8,8 +8,8 @@
 #include <QScreen>
 #include <string>
 
-#include "gui/convert_error.h"
 #include "gui/layout_font.h"
+#include "runtime/convert_error.h"
 #include "serial/ui/port_list_follower.h"
 
 TComSelectForm::TComSelectForm(QWidget* parent)

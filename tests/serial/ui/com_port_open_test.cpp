@@ -11,8 +11,8 @@
 
 #include <filesystem>
 
-#include "gui/convert_error.h"
 #include "platform/serial.h"
+#include "runtime/convert_error.h"
 #include "serial/exceptions.h"
 #include "serial/ui/port_probe.h"
 #include "serial/ui/port_test_support.h"

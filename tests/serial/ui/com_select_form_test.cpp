@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "gui/convert_error.h"
+#include "runtime/convert_error.h"
 #include "serial/ui/port_list_follower.h"
 #include "serial/ui/port_test_support.h"
 #include "support/pty_pair.h"

@@ -1,4 +1,4 @@
-#include "gui/convert_error.h"
+#include "runtime/convert_error.h"
 
 #include <charconv>
 

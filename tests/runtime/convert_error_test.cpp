@@ -1,5 +1,5 @@
 // The framework's text-to-number conversion.
-#include "gui/convert_error.h"
+#include "runtime/convert_error.h"
 
 #include <gtest/gtest.h>
 

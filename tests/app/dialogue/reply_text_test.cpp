@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "gui/convert_error.h"
+#include "runtime/convert_error.h"
 
 namespace {
 

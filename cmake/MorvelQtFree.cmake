@@ -1,0 +1,41 @@
+# morvel_require_qt_free(<target>)
+# Stops the configuration when <target> links Qt, directly or through any
+# library it links: the parts meant to build, fuzz and run under
+# ThreadSanitizer without Qt must stay that way. Checked once every
+# directory is read, so links added anywhere later count too.
+function(morvel_require_qt_free target)
+  # A deferred call reads its arguments when it runs: put the name in now.
+  cmake_language(EVAL CODE
+    "cmake_language(DEFER DIRECTORY [[${PROJECT_SOURCE_DIR}]] CALL _morvel_check_qt_free [[${target}]])")
+endfunction()
+
+function(_morvel_check_qt_free target)
+  set(pending ${target})
+  set(seen)
+  while(pending)
+    list(POP_FRONT pending current)
+    if(current IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${current})
+    if(current MATCHES "(^|[^A-Za-z])Qt[0-9]*(::|[A-Z])")
+      message(FATAL_ERROR "${target} must not link Qt, but reaches ${current}")
+    endif()
+    if(NOT TARGET ${current})
+      continue()
+    endif()
+    get_target_property(type ${current} TYPE)
+    set(links)
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(direct ${current} LINK_LIBRARIES)
+      if(direct)
+        list(APPEND links ${direct})
+      endif()
+    endif()
+    get_target_property(interface ${current} INTERFACE_LINK_LIBRARIES)
+    if(interface)
+      list(APPEND links ${interface})
+    endif()
+    list(APPEND pending ${links})
+  endwhile()
+endfunction()
