@@ -281,16 +281,19 @@ TEST_F(SmsStore, AListedTextIsTextWhateverItSays) {
 }
 
 TEST_F(SmsStore, ANonNumericIndexIsReported) {
+  // The header's text line follows even when its index cannot be read, and
+  // is text whatever it looks like; the next such reply is reported.
   pty_.Write("+CMGL: x,\"REC READ\",\"+431\",,\r");
   ASSERT_TRUE(Serve([&] { return reports_.Reports().size() == 1; }));
-  pty_.Write("\r+CMGW: ?\r");
+  pty_.Write("+CMGW: ?\r");
+  ASSERT_TRUE(Serve([&] { return !State().SmsTextPending; }));
+  pty_.Write("+CMGW: ?\r");
   ASSERT_TRUE(Serve([&] { return reports_.Reports().size() == 2; }));
   using Report = std::pair<std::string, std::string>;
   EXPECT_EQ(reports_.Reports(),
             (std::vector<Report>{{"Morvel", "'x' is not a valid integer value."},
                                  {"Morvel", "'?' is not a valid integer value."}}));
-  EXPECT_EQ(form_->SMSs->toPlainText(), " x,\"REC READ\",\"+431\",,");
-  EXPECT_FALSE(State().SmsTextPending);
+  EXPECT_EQ(form_->SMSs->toPlainText(), " x,\"REC READ\",\"+431\",,\"+CMGW: ?\"\n");
 }
 
 }  // namespace

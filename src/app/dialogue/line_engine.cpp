@@ -71,6 +71,10 @@ void Dialogue::ClassifyLine(const std::string& line) {
   // that looks like a reply must not fill a field or drive an exchange.
   if (State.SmsTextPending) {
     SmsTextLine(line);
+  } else if (line.starts_with("+CMGL")) {
+    // A listing header is only ever the whole line's start: its sender can
+    // look like any other reply.
+    SmsListedReply();
   } else if (line == "OK") {
     OkLine();
   } else if (IsErrorResult(line)) {
@@ -89,8 +93,6 @@ void Dialogue::ClassifyLine(const std::string& line) {
     CreditMaximumReply();
   } else if (Contains(line, "+CACM")) {
     CreditUsedReply();
-  } else if (Contains(line, "+CMGL")) {
-    SmsListedReply();
   } else if (Contains(line, "+CPBR")) {
     PhonebookEntryReply();
   }

@@ -9,6 +9,7 @@
 #include "app/dialogue/blocking_wait.h"
 #include "app/dialogue/dialogue.h"
 #include "app/dialogue/reply_text.h"
+#include "runtime/convert_error.h"
 
 namespace {
 
@@ -161,7 +162,16 @@ void Dialogue::WriteStep() {
 void Dialogue::ButtonDeletePhoneClick() {
   const std::optional<std::string> node = view_.SelectedNodeText();
   if (!node || PortNumber() == 0 || ExchangeInProgress()) return;
-  Send("AT+CPBW=" + Trimmed(::TextBefore(*node, ':')));
+  // Only a location number goes to the device: a node's text came from the
+  // device and may hold anything, a command too.
+  int32_t location = 0;
+  try {
+    location = ToInteger(Trimmed(::TextBefore(*node, ':')));
+  } catch (const EConvertError&) {
+    return;
+  }
+  if (location <= 0) return;
+  Send("AT+CPBW=" + DecimalText(location));
   BlockingWait(kEraseWait);
   State.SimIndex.fill(0);
   ClearPhoneFields();

@@ -46,6 +46,10 @@ void Dialogue::ButtonLoadSMSClick() {
 }
 
 void Dialogue::SmsListedReply() {
+  // The text line follows whatever the header holds, so it is awaited even
+  // when the index cannot be read.
+  State.SmsTextPending = true;
+  State.StepIndex = 0;
   CutThrough(':');
   view_.AppendSmsMemo(State.ReplyLine);
   State.StepIndex = ToInteger(Trimmed(TextBefore(',')));
@@ -53,7 +57,6 @@ void Dialogue::SmsListedReply() {
   CutThrough(',');
   CutThrough('"');
   if (IsSlot(State.StepIndex)) view_.SetFieldText(PhoneField(State.StepIndex), TextBefore('"'));
-  State.SmsTextPending = true;
 }
 
 void Dialogue::SmsTextLine(const std::string& line) {
@@ -109,7 +112,9 @@ void Dialogue::SmsTextSend() {
 
 void Dialogue::SmsStoredReply() {
   CutThrough(':');
-  State.StepIndex = WrappingIncrement(ToInteger(Trimmed(State.ReplyLine)));
+  // Any index past the last slot ends the chain; it never wraps to a slot.
+  const int32_t stored = ToInteger(Trimmed(State.ReplyLine));
+  State.StepIndex = stored >= kLastSlot ? kLastSlot + 1 : stored + 1;
   if (State.StepIndex <= kLastSlot) {
     BlockingWait(kStoreWait);
     if (State.StepIndex > kFirstSlot) {
