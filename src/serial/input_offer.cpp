@@ -30,6 +30,22 @@ std::uint64_t NextWithdrawn(std::uint64_t word) {
   return ((word + kGenerationStep) & kGenerationMask) | (word & kCountMask);
 }
 
+// The byte is read before the count is taken: when the swap succeeds the
+// offer was open and unchanged all along, so the byte was one it covered.
+bool TakeAt(std::atomic<std::uint64_t>& offer, std::uint64_t word, BYTE& slot, BYTE& c) {
+  const BYTE byte = std::atomic_ref<BYTE>(slot).load(std::memory_order_relaxed);
+  if (!offer.compare_exchange_strong(word, word + 1, std::memory_order_acq_rel)) return false;
+  c = byte;
+  return true;
+}
+
+// Out of line, so that a read with no hook set pays only for looking.
+[[gnu::noinline, gnu::cold]] bool PauseAndTakeAt(void (*pause)(), std::atomic<std::uint64_t>& offer,
+                                                 std::uint64_t word, BYTE& slot, BYTE& c) {
+  pause();
+  return TakeAt(offer, word, slot, c);
+}
+
 }  // namespace
 
 // Readers may be counting themselves in meanwhile, hence the swap; the word
@@ -89,14 +105,11 @@ bool TSerBaseDispatcher::TakeOffered(BYTE& c) {
   if ((Offer.load(std::memory_order_relaxed) ^ word) & ~kCountMask) return false;
   const DWORD n = CountOf(word);
   if (n >= limit) return false;
-  if (auto pause = OfferReadPause.load(std::memory_order_relaxed)) pause();
-  // The byte is read before the count is taken: when the swap succeeds the
-  // offer was open and unchanged all along, so the byte was one it covered.
-  const BYTE byte =
-      std::atomic_ref<BYTE>(InRing[(tail + n) % kInRingSize]).load(std::memory_order_relaxed);
-  if (!Offer.compare_exchange_strong(word, word + 1, std::memory_order_acq_rel)) return false;
-  c = byte;
-  return true;
+  BYTE& slot = InRing[(tail + n) % kInRingSize];
+  if (auto pause = OfferReadPause.load(std::memory_order_relaxed)) [[unlikely]] {
+    return PauseAndTakeAt(pause, Offer, word, slot, c);
+  }
+  return TakeAt(Offer, word, slot, c);
 }
 
 bool TSerBaseDispatcher::TakeOfferedLocked(BYTE& c) {
