@@ -164,6 +164,17 @@ class DispatcherTest : public ::testing::Test {
     return result;
   }
 
+  // Closes the line (a close from a handler finishes once it has returned)
+  // and opens it again on the same dispatcher, threshold 1.
+  int Reopen() {
+    dispatcher_->CloseLine();
+    if (!PumpUntil([&] { return !dispatcher_->ThreadsRunning; })) return ser::ecAlreadyOpen;
+    int result = dispatcher_->OpenLine("\\\\.\\COM1", 19200, NOPARITY, 8, 1, 4096, kOutSize,
+                                       ser::lfDtrOn | ser::lfRtsOn);
+    dispatcher_->SetAvailThreshold(1);
+    return result;
+  }
+
   ser::TSerWin32Dispatcher& D() { return *dispatcher_; }
 
   PtyPair pty_;
