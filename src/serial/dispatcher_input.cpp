@@ -40,8 +40,9 @@ void TSerBaseDispatcher::ReadIntoRing() {
     }
     const auto got = static_cast<DWORD>(result);
     RecordLog(lkDispatch, lsReadCom, got, got, chunk);
+    BYTE* to = &InBuf[InHead];
     for (DWORD i = 0; i < got; ++i) {
-      std::atomic_ref<BYTE>(InBuf[InHead + i]).store(chunk[i], std::memory_order_relaxed);
+      std::atomic_ref<BYTE>(to[i]).store(chunk[i], std::memory_order_relaxed);
     }
     InHead = (InHead + got) % kInRingSize;
     ReadSinceAvail = std::min(ReadSinceAvail + got, kInRingSize);
