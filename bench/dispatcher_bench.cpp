@@ -1,8 +1,8 @@
 // The dispatcher's costs against floors on the same kind of pty: byte-to-
 // notification latency (p50, p99) against a bare three-thread relay, handler
 // throughput with ReadChar against a bare read loop and against the same
-// three-thread relay carrying blocks, and the CPU an open idle port and an
-// unplugged one use. A floor is measured alternately with what it is the
+// three-thread relay carrying blocks, and the CPU an open idle port, an
+// unplugged one and a gone one use. A floor is measured alternately with what it is the
 // floor of, iteration by iteration, so that both meet the same load on a
 // machine shared with others; the ratios are printed at the end. Run on
 // purpose; not part of the test suite.
@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/device_presence.h"
 #include "platform/errors.h"
 #include "platform/messages.h"
 #include "platform/serial.h"
@@ -124,15 +125,20 @@ LRESULT TakeAll(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
-bool PumpUntilTaken(size_t count) {
+template <class Done>
+bool PumpUntil(Done done) {
   const auto end = Clock::now() + std::chrono::seconds(10);
-  while (gTaken < count) {
+  while (!done()) {
     if (Clock::now() > end) return false;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   }
   return true;
+}
+
+bool PumpUntilTaken(size_t count) {
+  return PumpUntil([count] { return gTaken >= count; });
 }
 
 // An open dispatcher on a fresh pty, its avail notifications taken by TakeAll
@@ -459,6 +465,40 @@ void BM_UnpluggedPortCpu(benchmark::State& state) {
 }
 BENCHMARK(BM_UnpluggedPortCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A gone port: its dispatcher told that the device went away and was closed,
+// as the port component does, and what its COM number leads to looked at
+// once a second, as the port's watch does until the device returns.
+void BM_GonePortCpu(benchmark::State& state) {
+  {
+    OpenPort port;
+    if (!port.ok) return state.SkipWithError("open failed");
+    port.pty.CloseMaster();
+    if (!PumpUntil([&] { return port.dispatcher->Gone != DevicePresence::kPresent; })) {
+      return state.SkipWithError("the device was not found gone");
+    }
+  }
+  PortFolder folder;
+  folder.Link(1, "/nonexistent/morvel-bench-port");
+  std::mutex mutex;
+  std::condition_variable stop;
+  bool stopping = false;
+  std::thread watch([&] {
+    std::unique_lock lock(mutex);
+    while (!stopping) {
+      benchmark::DoNotOptimize(LookAtComPort(1));
+      stop.wait_for(lock, std::chrono::seconds(1));
+    }
+  });
+  NoteCpuOfTenSeconds(state, "gone");
+  {
+    std::lock_guard lock(mutex);
+    stopping = true;
+  }
+  stop.notify_all();
+  watch.join();
+}
+BENCHMARK(BM_GonePortCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // One goal as the ratio of two figures measured side by side: its median
 // over the repetitions (--benchmark_repetitions), and the lowest and highest.
 void PrintRatio(const char* what, const std::string& figure, const std::string& floor,
@@ -498,6 +538,11 @@ void PrintRatios() {
   if (figures.Has("idle cpu_ms") && figures.Has("unplugged cpu_ms")) {
     std::printf("%-44s %6.1f ms  goal 0\n", "unplugged port, CPU beyond idle per 10 s",
                 Median(figures.Of("unplugged cpu_ms")) - Median(figures.Of("idle cpu_ms")));
+  }
+  if (figures.Has("idle cpu_ms") && figures.Has("gone cpu_ms")) {
+    std::printf("%-44s %6.1f ms  (idle open port %.1f ms)  goal <= idle\n",
+                "gone port, CPU per 10 s", Median(figures.Of("gone cpu_ms")),
+                Median(figures.Of("idle cpu_ms")));
   }
 }
 

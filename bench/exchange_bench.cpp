@@ -142,7 +142,8 @@ void BM_LoadPBook(benchmark::State& state) {
     b.Mark();
     const auto start = Clock::now();
     b.form->LoadPHONEClick(b.form->LoadPHONE);
-    Serve([&] { return !b.form->SMSCentrum->text().isEmpty() && b.Ready(); });
+    // Over with the centre query's own "OK"; a press before it does nothing.
+    Serve([&] { return !b.form->SMSCentrum->text().isEmpty() && b.LastLine() == "OK"; });
     const std::chrono::duration<double> took = Clock::now() - start;
     state.SetIterationTime(took.count());
     measuredMs += took.count() * 1000;

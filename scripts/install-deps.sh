@@ -9,9 +9,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev fonts-liberation2
   libgtest-dev libgmock-dev googletest libbenchmark-dev nlohmann-json3-dev
   clang clang-format libclang-rt-14-dev
+  libacl1-dev libattr1-dev libseccomp-dev
   gammu gsm-utils
   xvfb dbus-daemon at-spi2-core python3-pyatspi python3-xlib
-  dpkg-dev desktop-file-utils appstream man-db
+  dpkg-dev desktop-file-utils appstream man-db lintian
 )
 
 missing=()

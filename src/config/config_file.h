@@ -15,12 +15,16 @@ namespace config {
 // Writes `texts` to `path` as 21 lines. The file is written beside the
 // target under a temporary name and renamed into place only once it is
 // whole and on disk, so a failed save leaves the old file as it was; an
-// existing file keeps its permissions and owner. Refused with "File access
+// existing file keeps its owner, permissions, access control list and
+// extended attributes. A symbolic link stays and the file it names is
+// written, also when that does not exist yet. Refused with "File access
 // denied": a folder, an existing file this user may not write (for root,
-// one that grants nobody write access, or an immutable one), or a folder
-// this user may not create files in. Someone else's file, or one with hard
-// links, is written over in place instead, so that it stays theirs and
-// keeps its other names.
+// one that grants nobody write access, or an immutable one), or a new file
+// in a folder this user may not create files in. A file with hard links,
+// someone else's file, one whose permissions or attributes cannot be
+// carried over, and one in a folder this user may not create files in are
+// written over in place instead, without cutting the old content before
+// the new one is written and with the room taken first.
 //
 // The window's save: gather the texts, texts[LineOf(field)] being the text
 // of the control FieldName(field), and call this with the dialog's name;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QString>
+#include <optional>
 
 #include "gui/queue_bridge.h"
 #include "platform/threads.h"
@@ -45,17 +46,21 @@ void TApplication::HandleException() {
 
 void TApplication::Report(const std::string& text) {
   // The box runs an event loop of its own, in which the timer goes on
-  // ticking: an error that repeats every tick (a device that stopped
-  // taking commands) would stack boxes without end. One at a time.
-  if (reporting_) return;
-  reporting_ = true;
-  try {
-    report_(Title, text);
-  } catch (...) {
-    reporting_ = false;
-    throw;
+  // ticking and the port delivering: an error that repeats every tick (a
+  // device that stopped taking commands) would stack boxes without end. One
+  // at a time; what comes meanwhile waits for the box to close.
+  if (reporting_) {
+    waiting_.Add(text);
+    return;
   }
-  reporting_ = false;
+  reporting_ = true;
+  struct EndOfReporting {
+    bool& reporting;
+    ~EndOfReporting() { reporting = false; }
+  } end{reporting_};
+  for (std::optional<std::string> next = text; next; next = waiting_.Next()) {
+    report_(Title, *next);
+  }
 }
 
 void TApplication::SetExceptionReport(ExceptionReport report) {

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "gui/report_queue.h"
+
 class QueueBridge;
 
 class TApplication {
@@ -23,7 +25,7 @@ class TApplication {
 
   // The standard exception report: a message box captioned with Title, an
   // error icon, an OK button and the message followed by a full stop. A
-  // report raised while one is still open is not shown on top of it.
+  // report raised while one is still open is shown when it closes.
   void ShowException(const std::exception& error);
   // Reports the exception being handled; call it inside a catch block.
   void HandleException();
@@ -45,6 +47,7 @@ class TApplication {
 
   ExceptionReport report_;
   bool reporting_ = false;
+  ReportQueue waiting_;
   std::unique_ptr<QueueBridge> bridge_;
 };
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "clock.h"
+#include "device_presence.h"
 #include "errors.h"
 #include "messages.h"
 #include "port_listing.h"

@@ -32,6 +32,9 @@ class SerialDevice : public PlatformObject {
 
   const int fd;
   const std::string path;
+  // The COM number it was opened as: while the port map still leads there,
+  // the device has not been removed.
+  unsigned comNumber = 0;
   // False when the descriptors the device needs could not be made.
   bool ready = false;
   // A pseudo-terminal slave: no modem lines, flow control of its own.

@@ -116,6 +116,7 @@ HANDLE CreateFileA(const char* fileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWO
 
   auto device = std::make_shared<SerialDevice>(fd, *path);
   if (!device->ready) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+  device->comNumber = *number;
   device->pseudoTerminal = IsPseudoTerminalSlave(fd);
   if (!device->pseudoTerminal) device->ownsExclusive = ioctl(fd, TIOCEXCL) == 0;
   termios current{};

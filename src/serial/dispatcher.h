@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/device_presence.h"
 #include "platform/messages.h"
 #include "platform/serial.h"
 #include "platform/sync.h"
@@ -35,6 +36,9 @@ constexpr UINT kMsgAvail = 0x7E01;
 constexpr UINT kMsgDataMatch = 0x7E02;
 constexpr UINT kMsgTimer = 0x7E03;
 constexpr UINT kMsgStatus = 0x7E04;
+// The device went away (wParam: its DevicePresence); sent once, to every
+// target whatever its handlers, since the port must close and look for it.
+constexpr UINT kMsgDeviceGone = 0x7E05;
 // Posted by the port to its own window to finish a close deferred by a delivery.
 constexpr UINT kMsgDeferredClose = 0x7E0A;
 
@@ -103,6 +107,7 @@ class TSerBaseDispatcher {
   virtual int YieldSlice() = 0;
   virtual void ApplyThreadBoost(BYTE boost);
   virtual void SetHandlerMode(int mode);
+  virtual DevicePresence ReadDevicePresence() = 0;
 
   // A port's life.
   int OpenLine(const std::string& deviceName, DWORD baud, BYTE parity, BYTE dataBits, BYTE stopBits,
@@ -212,6 +217,7 @@ class TSerBaseDispatcher {
   // filled up exactly since then has InHead back at AvailNotifiedPos.
   DWORD ReadSinceAvail = 0;
   bool StatusHit = false;
+  DWORD PresenceLookedAt = 0;  // millisecond clock
 
   // Under OutputLock.
   TSerDeviceStatus DeviceStatus;
@@ -253,6 +259,8 @@ class TSerBaseDispatcher {
   std::atomic<bool> RingLatched{false};
   std::atomic<bool> OutputSent{false};
   std::atomic<DWORD> EventMask{0};
+  // Set once when the device is found gone, before the port is told.
+  std::atomic<DevicePresence> Gone{DevicePresence::kPresent};
   std::atomic<LONG> ThreadCount{0};
   DWORD ClockBase = 0;
 
@@ -275,6 +283,10 @@ class TSerBaseDispatcher {
   void RunDispatchThread();
   void EventPass();
   void IdlePass();
+  // Looks whether the device is still there after a hang-up the waits
+  // reported and about once a second (a removed node gives no event), and
+  // tells the targets once when it is not.
+  void WatchPresence(bool errorEvent);
   void ReadIntoRing();
   bool ScanInput();
   bool StatusCheck();

@@ -30,7 +30,8 @@ void EraseRemoved(std::vector<T>& list) {
 // Bytes read with ReadChar during an avail or data-match message are consumed
 // afterwards, by the largest count any one target read.
 bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD lowWord) {
-  if (!TargetsNeeded) return true;
+  const bool everyTarget = message == kMsgDeviceGone;
+  if (!TargetsNeeded && !everyTarget) return true;
   {
     SectionHold hold(DispatcherLock);
     Delivering = true;
@@ -76,7 +77,7 @@ bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD l
     bool windows;
     {
       SectionHold hold(DispatcherLock);
-      windows = WindowTargets.size() > 1 || PortHasHandlers;
+      windows = everyTarget || WindowTargets.size() > 1 || PortHasHandlers;
     }
     TWindowTarget window;
     for (size_t i = 0; windows && !closed && TargetAt(DispatcherLock, WindowTargets, i, window);

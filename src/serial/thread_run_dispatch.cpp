@@ -2,13 +2,15 @@
 // device into the input ring, runs the trigger checks and delivers.
 #include "platform/serial.h"
 #include "serial/dispatcher.h"
+#include "serial/ms_clock.h"
 
 namespace ser {
 
 namespace {
 
-constexpr DWORD kPassInterval = 50;     // ms between passes without a device event
-constexpr DWORD kModemEvents = 0x2138;  // ring trailing edge, EV_RING, EV_RLSD, EV_DSR, EV_CTS
+constexpr DWORD kPassInterval = 50;        // ms between passes without a device event
+constexpr DWORD kModemEvents = 0x2138;     // ring trailing edge, EV_RING, EV_RLSD, EV_DSR, EV_CTS
+constexpr DWORD kPresenceInterval = 1000;  // ms between looks at a quiet device
 
 }  // namespace
 
@@ -16,13 +18,14 @@ void TSerBaseDispatcher::RunDispatchThread() {
   Signal(GeneralEvent);
   bool stopped = false;
   while (!StopRequested && !Closing) {
-    WaitForSingleObject(ComEvent.load(), kPassInterval);
+    const bool woken = WaitForSingleObject(ComEvent.load(), kPassInterval) == WAIT_OBJECT_0;
     if (StopRequested) {
       stopped = true;
       break;
     }
     EventPass();
     IdlePass();
+    WatchPresence(woken && (EventMask & EV_ERR));
   }
   // A close deferred by a delivery leaves the release to this thread, as
   // does a stop that gave up waiting for it; any other stop is finished by
@@ -60,6 +63,17 @@ void TSerBaseDispatcher::EventPass() {
   if (Closing) return;
   if (StatusHit) ClearStatusHits();
   Signal(ReadyEvent);
+}
+
+void TSerBaseDispatcher::WatchPresence(bool errorEvent) {
+  if (Closing || Gone != DevicePresence::kPresent) return;
+  const DWORD now = MillisecondClock();
+  if (!errorEvent && now - PresenceLookedAt < kPresenceInterval) return;
+  PresenceLookedAt = now;
+  const DevicePresence presence = ReadDevicePresence();
+  if (presence == DevicePresence::kPresent) return;
+  Gone = presence;
+  DeliverNotification(kMsgDeviceGone, static_cast<WPARAM>(presence), 0);
 }
 
 void TSerBaseDispatcher::IdlePass() {

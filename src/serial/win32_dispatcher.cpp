@@ -154,6 +154,11 @@ int TSerWin32Dispatcher::CloseDevice() {
   return 0;
 }
 
+DevicePresence TSerWin32Dispatcher::ReadDevicePresence() {
+  std::shared_lock<std::shared_mutex> device(DeviceLock);
+  return GetDevicePresence(DeviceHandle.load());
+}
+
 int TSerWin32Dispatcher::YieldSlice() {
   Sleep(0);
   return 0;

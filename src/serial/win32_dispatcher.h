@@ -27,6 +27,7 @@ class TSerWin32Dispatcher : public TSerBaseDispatcher {
   int OpenDevice(const std::string& name, DWORD inSize, DWORD outSize) override;
   int CloseDevice() override;
   int YieldSlice() override;
+  DevicePresence ReadDevicePresence() override;
 
  protected:
   friend class TComThread;

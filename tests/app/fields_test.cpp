@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -32,9 +33,19 @@ class Fields : public FormWithoutPort {
     QTest::keySequence(edit, QKeySequence::Paste);
   }
 
-  // Answers the next file dialog with `file`, or cancels it when empty.
-  void AnswerFileDialog(const std::string& file) {
+  // Types `text` key by key, as a keyboard or an input method delivers it.
+  void Type(QLineEdit* edit, const QString& text) {
+    for (char32_t c : text.toUcs4()) {
+      QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString::fromUcs4(&c, 1),
+                          Qt::NoModifier);
+    }
+  }
+
+  // Answers the next file dialog: types `file` into it, then presses OK, or
+  // Cancel when not `accept`.
+  void AnswerFileDialog(const std::string& file, bool accept = true) {
     answer_ = file;
+    accept_ = accept;
     fileDialogTimer_.start(5);
   }
 
@@ -42,13 +53,17 @@ class Fields : public FormWithoutPort {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     if (!dialog) return;
     fileDialogTimer_.stop();
-    if (answer_.empty()) return dialog->reject();
-    // As a user would: type the whole name into the name box.
-    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(answer_));
-    static_cast<QDialog*>(dialog)->accept();
+    // As a user would: type the whole name into the name box, which has the
+    // keyboard (the dialog drops the files it had selected only then).
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    QApplication::setActiveWindow(dialog);
+    name->setFocus();
+    name->setText(QString::fromStdString(answer_));
+    accept_ ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
   }
 
   std::string answer_;
+  bool accept_ = true;
   QTimer fileDialogTimer_;
 };
 
@@ -89,18 +104,91 @@ TEST_F(Fields, TypedAndPastedTextsAreFilteredWithTheCaretAtTheEnd) {
   EXPECT_EQ(form_->SMSCentrum->text(), "+43 not filtered");
 }
 
-TEST_F(Fields, ClickingIntoAPhonebookFieldClearsTheTreeSelection) {
+TEST_F(Fields, CharactersWithoutAnEightBitCodeAreRefused) {
+  struct Case {
+    QLineEdit* edit;
+    bool pasted;
+    const char* before;
+    const char* input;
+    const char* after;
+  };
+  const Case cases[] = {
+      {form_->SMSText1, false, "", "Ahoj \u010dau", "Ahoj au"},
+      {form_->SMSText2, true, "", "Ahoj \u010dau", "Ahoj "},
+      {form_->SMStext3, true, "", "\u20ac 5", ""},
+      {form_->SMStext4, false, "Hi", "\U0001F600!", "Hi!"},
+      {form_->MASTER1, false, "", "+42\u20ac1", "+421"},
+      {form_->MASTER2, true, "", "\u20ac421", "421"},
+      {form_->MASTER3, false, "", "\u20ac", ""},
+      {form_->SMSPhone1, true, "", "\U0001F600\U0001F600 +4", "+4"},
+  };
+  for (const Case& c : cases) {
+    c.edit->setText(c.before);
+    c.pasted ? Paste(c.edit, QString::fromUtf8(c.input)) : Type(c.edit, QString::fromUtf8(c.input));
+    EXPECT_EQ(c.edit->text(), QString::fromUtf8(c.after)) << c.input;
+  }
+  // Typed in front of a number, the character is refused and the number stays.
+  form_->SetFieldText(ConfigField::SERVICE, "+421");
+  form_->SERVICE->setCursorPosition(0);
+  Type(form_->SERVICE, "\u20ac");
+  EXPECT_EQ(form_->SERVICE->text(), "+421");
+}
+
+TEST_F(Fields, UndoBringsBackTheTextBeforeEachKeystrokeAlsoARefusedOne) {
+  struct Case {
+    ConfigField field;
+    const char* before;  // set by the program: nothing before it is undone
+    int caret;
+    const char* key;
+    const char* typed;
+  };
+  const Case cases[] = {
+      {ConfigField::MASTER4, "+421", 4, "5", "+4215"},
+      {ConfigField::MASTER5, "+421", 1, "+", "+"},
+      {ConfigField::SMSText1, "Hello world", 5, ":", "Hello"},
+  };
+  const QKeySequence undo(QKeySequence::Undo), redo(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+  for (const Case& c : cases) {
+    auto* edit = form_->findChild<QLineEdit*>(QString::fromLatin1(config::FieldName(c.field)));
+    SCOPED_TRACE(c.key);
+    form_->SetFieldText(c.field, c.before);
+    edit->setCursorPosition(c.caret);
+    Type(edit, c.key);
+    EXPECT_EQ(edit->text(), c.typed);
+    for (const auto& [keys, text] :
+         {std::pair{undo, c.before}, {undo, c.before}, {redo, c.typed}}) {
+      QTest::keySequence(edit, keys);
+      EXPECT_EQ(edit->text(), text);
+    }
+  }
+  // The context menu's first entry, Undo, is the same step.
+  QContextMenuEvent menuAsked(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+  QApplication::sendEvent(form_->SMSText1, &menuAsked);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr);
+  menu->actions().front()->trigger();
+  menu->close();
+  EXPECT_EQ(form_->SMSText1->text(), "Hello world");
+}
+
+TEST_F(Fields, ALeftClickIntoAPhonebookFieldClearsTheTreeSelection) {
   form_->AddTreeNode("1:MASTER1[+431]");
   form_->AddTreeNode("2:MASTER2[+432]");
   QTreeWidgetItem* second = form_->TreeView1->topLevelItem(1);
-  second->setSelected(true);
-  QTest::mouseClick(form_->SMSPhone1, Qt::LeftButton);
-  EXPECT_EQ(form_->SelectedNodeText(), "2:MASTER2[+432]");
-  QTest::mouseClick(form_->MASTER3, Qt::LeftButton);
-  EXPECT_EQ(form_->SelectedNodeText(), std::nullopt);
-  second->setSelected(true);
-  QTest::mouseClick(form_->SMSCentrum, Qt::LeftButton);
-  EXPECT_EQ(form_->SelectedNodeText(), std::nullopt);
+  // Right and middle clicks paste on Linux: the entry chosen for Delete PNum.
+  // stays chosen.
+  const std::tuple<QLineEdit*, Qt::MouseButton, bool> clicks[] = {
+      {form_->SMSPhone1, Qt::LeftButton, true}, {form_->MASTER1, Qt::RightButton, true},
+      {form_->MASTER2, Qt::MiddleButton, true}, {form_->SMSCentrum, Qt::RightButton, true},
+      {form_->MASTER3, Qt::LeftButton, false},  {form_->SMSCentrum, Qt::LeftButton, false},
+  };
+  for (const auto& [edit, button, kept] : clicks) {
+    second->setSelected(true);
+    QTest::mouseClick(edit, button);
+    if (QWidget* menu = QApplication::activePopupWidget()) menu->close();
+    EXPECT_EQ(form_->SelectedNodeText().has_value(), kept)
+        << edit->objectName().toStdString() << " " << button;
+  }
 }
 
 TEST_F(Fields, SaveAndLoadThroughTheFileDialogs) {
@@ -113,6 +201,9 @@ TEST_F(Fields, SaveAndLoadThroughTheFileDialogs) {
                                    : "Text " + std::to_string(line));
   }
   form_->SetCentreText("+4399");
+  AnswerFileDialog(file, false);
+  form_->SaveToPC->click();
+  EXPECT_FALSE(Exists(file));
   AnswerFileDialog(file);
   form_->SaveToPC->click();
   const std::string saved = ReadAll(file);
@@ -122,7 +213,7 @@ TEST_F(Fields, SaveAndLoadThroughTheFileDialogs) {
   for (size_t line = 0; line < config::kConfigFieldCount; ++line) {
     form_->SetFieldText(config::FieldAt(line), "");
   }
-  AnswerFileDialog("");
+  AnswerFileDialog(file, false);
   form_->LoadToPC->click();
   EXPECT_EQ(form_->MASTER1->text(), "");
   AnswerFileDialog(file);

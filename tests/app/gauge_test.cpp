@@ -1,4 +1,5 @@
-// The bar gauge: the percentage it shows, the pixels it paints, clamping, and
+// The bar gauge, and the window's link bar and signal meter as it sets them
+// up: the percentage each shows, the pixels it paints, clamping, and
 // repainting only when the shown percentage changes.
 #include "app/window/gauge.h"
 
@@ -6,27 +7,18 @@
 
 #include <QCoreApplication>
 #include <QImage>
+#include <QTimer>
 
+#include "form_without_port.h"
+
+namespace morvel::test {
 namespace {
 
-TGauge* LinkBar(TGauge& gauge) {
-  gauge.resize(5, 265);
-  gauge.SetKind(gkVerticalBar);
-  gauge.SetMaxValue(27);
-  gauge.SetForeColor(QColor(0, 255, 0));
-  gauge.SetBackColor(QColor(240, 240, 240));
-  gauge.SetBorderStyle(bsNone);
-  gauge.SetShowText(false);
-  return &gauge;
-}
-
-TGauge* SignalMeter(TGauge& gauge) {
-  gauge.resize(233, 9);
-  gauge.SetMaxValue(31);
-  gauge.SetBackColor(QColor(128, 128, 128));
-  gauge.SetShowText(false);
-  return &gauge;
-}
+// The window's own gauges, with the timer that lowers the link bar stopped.
+class WindowGauges : public FormWithoutPort {
+ protected:
+  WindowGauges() { form_->Timer1->stop(); }
+};
 
 // How many rows (vertical) or columns (horizontal) of the bar area hold the
 // fill colour, read along the middle of the bar.
@@ -42,11 +34,9 @@ int FilledLength(TGauge& gauge) {
   return filled;
 }
 
-TEST(Gauge, ShowsTheWholePercentageAsABarFromTheBottomOrLeft) {
-  TGauge link;
-  LinkBar(link);
-  TGauge signal;
-  SignalMeter(signal);
+TEST_F(WindowGauges, ShowTheWholePercentageAsABarFromTheBottomOrLeft) {
+  TGauge& link = *form_->Gauge1;
+  TGauge& signal = *form_->Smeter;
   signal.SetForeColor(QColor(0, 255, 255));
   struct Case {
     TGauge* gauge;
@@ -65,16 +55,15 @@ TEST(Gauge, ShowsTheWholePercentageAsABarFromTheBottomOrLeft) {
   EXPECT_EQ(signal.Progress(), 31);
 }
 
-TEST(Gauge, PaintsItsFrameAndBackgroundAtZero) {
-  TGauge signal;
-  SignalMeter(signal);
-  const QImage image = signal.grab().toImage();
+TEST_F(WindowGauges, PaintTheirFrameAndBackgroundAtZero) {
+  const QImage image = form_->Smeter->grab().toImage();
   EXPECT_EQ(image.pixel(0, 0), QColor(Qt::black).rgb());
   EXPECT_EQ(image.pixel(232, 8), QColor(Qt::black).rgb());
   EXPECT_EQ(image.pixel(1, 1), QColor(128, 128, 128).rgb());
-  TGauge link;
-  LinkBar(link);
-  EXPECT_EQ(link.grab().toImage().pixel(0, 0), QColor(240, 240, 240).rgb());
+  const QImage link = form_->Gauge1->grab().toImage();
+  for (QPoint p : {QPoint(0, 0), QPoint(4, 264)}) {
+    EXPECT_EQ(link.pixel(p), form_->palette().color(QPalette::Button).rgb());
+  }
   TGauge empty;
   empty.SetMaxValue(0);
   empty.SetProgress(5);
@@ -106,3 +95,4 @@ TEST(Gauge, RepaintsOnProgressOnlyWhenThePercentageChanges) {
 }
 
 }  // namespace
+}  // namespace morvel::test

@@ -63,18 +63,18 @@ TEST_F(LineEngine, AssemblesALineAcrossEvents) {
 }
 
 TEST_F(LineEngine, TriesTheRulesInOrder) {
-  // A name holding +CSCA is a centre reply, not an entry; a listed text
-  // equal to OK is an OK line and leaves the text pending.
+  // A name holding +CSCA is a centre reply, not an entry.
   Device("+CPBR: 5,\"+431\",145,\"x+CSCA\"\r\n");
   EXPECT_EQ(form_->SMSCentrum->text(), "+431");
   EXPECT_EQ(form_->TreeView1->topLevelItemCount(), 0);
-  Device("+CMGL: 2,\"REC READ\",\"+432\",,\r\nOK\r\n");
-  EXPECT_TRUE(State().DeviceReady);
-  EXPECT_TRUE(State().SmsTextPending);
-  EXPECT_EQ(form_->SMSText2->text(), "");
-  Device("hello\r\n");
-  EXPECT_EQ(form_->SMSText2->text(), "hello");
-  EXPECT_FALSE(State().SmsTextPending);
+}
+
+TEST_F(LineEngine, AnOkAdvancesTheChainBeforeItAsksForTheCentre) {
+  State().SmsDeletePending = true;
+  State().StepIndex = 3;
+  State().CentreAsked = false;
+  Device("\r\nOK\r\n");
+  EXPECT_EQ(SentThrough("AT+CSCA?\r\n"), "AT+CMGD=4\r\nAT+CSCA?\r\n");
 }
 
 TEST_F(LineEngine, PromptSendsTheSlotTextOnlyWhenTheLineIsExactlyThePrompt) {
@@ -84,11 +84,12 @@ TEST_F(LineEngine, PromptSendsTheSlotTextOnlyWhenTheLineIsExactlyThePrompt) {
   EXPECT_EQ(SentThrough("\x1a"), "Hi\x1a");
   Device(" \r\n");  // ends the prompt's line
   Device("x> \r\n");
+  // Left open, a prompt would take every later byte as message text.
   for (int32_t outsideTheSlots : {0, 7}) {
     State().StepIndex = outsideTheSlots;
     Device("> \r\n");
   }
-  EXPECT_EQ(SentAfterwards(), "");
+  EXPECT_EQ(SentAfterwards(), "\x1b\x1b");
   EXPECT_EQ(MonitorLines(), (QStringList{"", ">  ", "x> ", "> ", "> "}));
 }
 
@@ -111,22 +112,35 @@ TEST_F(LineEngine, ABrokenNumberEndsTheHandlerAndLeavesTheRestForLater) {
   EXPECT_EQ(MonitorLines(), QStringList{"+CSQ: x,99"});
   EXPECT_EQ(State().ReplyLine, " x,99");
   EXPECT_FALSE(State().DeviceReady);
-  // The untaken characters come first in the next event.
+  // The untaken characters come first in the next event; the reply after
+  // the rest is handled as if the broken one had ended cleanly.
   Device("\r\n");
   EXPECT_EQ(MonitorLines(), (QStringList{"+CSQ: x,99", " x,99OK", ""}));
   EXPECT_EQ(reports_.Reports().size(), 1u);
+  EXPECT_TRUE(State().DeviceReady);
 }
 
 TEST_F(LineEngine, AReplyItsHandlerCannotReadDoesNotBlockTheLinesAfterIt) {
-  // Still holding its prefix, the kept line would match the same rule again.
+  // Still holding its prefix, the kept rest would match the same rule again.
+  State().CentreAsked = false;
   pty_.Write("+CAMM: 000100\r\n");
   ASSERT_TRUE(Serve([&] { return !reports_.Reports().empty(); }));
-  Device("\r\nOK\r\n\r\n+CREG: 0,1\r\n");
-  EXPECT_EQ(MonitorLines(),
-            (QStringList{"+CAMM: 000100", "+CAMM: 000100", "OK", "", "+CREG: 0,1"}));
+  Device("OK\r\n\r\n+CREG: 0,1\r\n");
+  EXPECT_EQ(MonitorLines(), (QStringList{"+CAMM: 000100", "+CAMM: 000100OK", "", "+CREG: 0,1"}));
   EXPECT_EQ(reports_.Reports().size(), 1u);
   EXPECT_EQ(form_->Gauge1->Progress(), 27);
-  EXPECT_EQ(SentThrough("AT+COPS?\r\n"), "AT+COPS?\r\n");
+  EXPECT_EQ(SentThrough("AT+COPS?\r\n"), "AT+CSCA?\r\nAT+COPS?\r\n");
+}
+
+TEST_F(LineEngine, AnEchoedCommandFailsOnceAndTheReplyAfterItIsHandled) {
+  // Echo on: the device repeats the command line before its reply.
+  pty_.Write("AT+CSQ\r\r\n+CSQ: 17,99\r\n\r\nOK\r\n");
+  ASSERT_TRUE(Serve([&] { return !reports_.Reports().empty(); }));
+  Device("\r\n");
+  EXPECT_EQ(reports_.Reports(), (std::vector<std::pair<std::string, std::string>>{
+                                    {"Morvel", "'' is not a valid integer value."}}));
+  EXPECT_EQ(form_->Smeter->Progress(), 17);
+  EXPECT_TRUE(State().DeviceReady);
 }
 
 }  // namespace

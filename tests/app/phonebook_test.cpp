@@ -166,20 +166,67 @@ TEST_F(Phonebook, LoadWhileBusyCancelsTheChainAndSendsNothing) {
   EXPECT_EQ(SentAfterwards(), "");
 }
 
-TEST_F(Phonebook, AnErrorReplyHoldsTheChainUntilTheNextOkOfThePoll) {
+TEST_F(Phonebook, ARefusedWriteIsReportedAndTheChainWaitsForTheNextOkOfThePoll) {
   form_->MASTER1->setText("+431");
+  form_->MASTER2->setText("+432");
+  form_->MASTER3->setText("+433");
   Device(kOk);
   form_->SavePhone->click();
-  EXPECT_EQ(SentThrough("\r\n"), "AT\r\n");
-  Device(kOk);
-  EXPECT_EQ(SentThrough("\r\n"), "AT+CPBW=,+431,145,\"MASTER1\"\r\n");
+  std::string sent = SentThrough("\r\n");
+  for (int write = 1; write <= 3; ++write) {
+    Device(kOk);
+    sent += SentThrough("\r\n");
+  }
+  EXPECT_EQ(sent,
+            "AT\r\nAT+CPBW=,+431,145,\"MASTER1\"\r\nAT+CPBW=,+432,145,\"MASTER2\"\r\n"
+            "AT+CPBW=,+433,145,\"MASTER3\"\r\n");
   Device("\r\n+CME ERROR: 20\r\n");
   EXPECT_EQ(SentAfterwards(), "");
   State().LinkMissCount = 9;
   Tick();
   Device("\r\n+CREG: 0,1" + kOk);
   EXPECT_EQ(SentThrough("AT\r\n"), "AT+CREG?\r\nAT+COPS?\r\nAT\r\n");
-  EXPECT_EQ(State().StepIndex, 2);
+  EXPECT_EQ(State().StepIndex, 4);
+  EXPECT_EQ(
+      reports_.Reports(),
+      (std::vector<std::pair<std::string, std::string>>{
+          {"Morvel",
+           "The device answered +CME ERROR: 20 (memory full) to AT+CPBW=,+433,145,\"MASTER3\"."}}));
+}
+
+TEST_F(Phonebook, AReplyJoinedToTheRestOfABrokenOneIsLoaded) {
+  Device(kOk);
+  form_->LoadPHONE->click();
+  EXPECT_EQ(SentThrough(kList), kList);
+  // No blank line between the replies: the rest of the broken one joins the next.
+  pty_.Write(
+      "+CPBR: 1,\"+431\",145,\"MASTER1\"\r\n+CPBR: 1x,\"+435\",145,\"MASTER2\"\r\n"
+      "+CPBR: 2,\"+43\",145,\"MASTER3\"\r\n+CPBR: 4,\"+439\",145,\"SERVICE\"\r\nOK\r\n");
+  ASSERT_TRUE(Serve([&] { return !reports_.Reports().empty(); }));
+  // What the failed handler did not take waits for the device's next bytes.
+  Device("\r\n");
+  EXPECT_EQ(SentThrough("\r\n"), "AT+CSCA?\r\n");
+  EXPECT_EQ(MonitorLines().mid(2, 4),
+            (QStringList{"+CPBR: 1,\"+431\",145,\"MASTER1\"", "+CPBR: 1x,\"+435\",145,\"MASTER2\"",
+                         "MASTER2\"+CPBR: 2,\"+43\",145,\"MASTER3\"",
+                         "+CPBR: 4,\"+439\",145,\"SERVICE\""}));
+  EXPECT_EQ(Tree(), (QStringList{"1:MASTER1[+431]", "1x:MASTER2[+435]", "2:MASTER3[+43]",
+                                 "4:SERVICE[+439]"}));
+  EXPECT_EQ(Fields(), (QStringList{"+431", "", "+43", "", "", "", "", "", "+439", ""}));
+  EXPECT_EQ(State().SimIndex, (std::array<int32_t, kTagCount>{1, 0, 2, 0, 0, 0, 0, 0, 4, 0}));
+  EXPECT_EQ(reports_.Reports().size(), 1u);
+}
+
+TEST_F(Phonebook, LoadLeavesTheCentreToTheCentreReply) {
+  form_->SMSCentrum->setText("+4311");
+  Device(kOk);
+  form_->LoadPHONE->click();
+  EXPECT_EQ(SentThrough(kList), kList);
+  Device("\r\n+CPBR: 1,\"+431\",145,\"MASTER1\"" + kOk);
+  EXPECT_EQ(form_->SMSCentrum->text(), "+4311");
+  EXPECT_EQ(SentThrough("\r\n"), "AT+CSCA?\r\n");
+  Device("\r\n+CSCA: \"+436640501\",145" + kOk);
+  EXPECT_EQ(form_->SMSCentrum->text(), "+436640501");
 }
 
 TEST_F(Phonebook, DeleteErasesTheSelectedLocationAndListsAtOnceReadyOrNot) {

@@ -59,6 +59,15 @@ class SmsStore : public FormOnPty {
     const std::string text = Answer("\r\n> ", "\x1a");
     return text + Answer("\r\n+CMGW: " + std::to_string(reported) + "\r\n\r\nOK\r\n");
   }
+  // The device lists `messages` as stored, unsent ones.
+  static std::string ListingOf(const Slots& messages) {
+    std::string lines;
+    for (const auto& [slot, message] : messages) {
+      lines += "\r\n+CMGL: " + std::to_string(slot) + ",\"STO UNSENT\",\"" +
+               message.first.toStdString() + "\",,\r\n" + message.second.toStdString() + "\r\n";
+    }
+    return lines + "\r\nOK\r\n";
+  }
 };
 
 const std::string kDeletions =
@@ -87,9 +96,9 @@ TEST_F(SmsStore, SaveDeletesStoresEachSlotAndListsAgain) {
   EXPECT_EQ(Filled(), Slots{});
   EXPECT_EQ(State().StepIndex, 0);
   EXPECT_FALSE(State().SmsWriteAfterDelete);
-  // The writing is over: a prompt now sends nothing.
+  // The writing is over: a prompt now is cancelled.
   Device("> \r\n");
-  EXPECT_EQ(SentAfterwards(), "");
+  EXPECT_EQ(SentAfterwards(), "\x1b");
 }
 
 TEST_F(SmsStore, DeleteStopsAfterTheSixthAndAnErrorWaitsForTheNextOk) {
@@ -109,48 +118,104 @@ TEST_F(SmsStore, DeleteStopsAfterTheSixthAndAnErrorWaitsForTheNextOk) {
   EXPECT_TRUE(State().DeviceReady);
 }
 
-TEST_F(SmsStore, LoadDuringSaveStopsTheDeletion) {
-  form_->ButtonSaveSMS->click();
-  std::string sent = SentThrough("AT+CMGD=1\r\n");
-  form_->ButtonLoadSMS->click();  // still ready until the first answer
-  sent += SentThrough("AT+CMGL=ALL\r\n");
-  Device("\r\nOK\r\n");
-  EXPECT_EQ(sent + SentAfterwards(), "AT+CMGD=1\r\nAT+CMGL=ALL\r\n");
-  EXPECT_FALSE(State().SmsDeletePending);
+struct Press {
+  const char* what;
+  int after;  // store 1 to 6 reported, or 7: the first message listed again
+  QPushButton* TForm1::*button;
+};
+
+TEST_F(SmsStore, AButtonDoesNothingWhileAnExchangeIsPending) {
+  const Slots messages = {{1, {"+431", "one"}},  {2, {"+432", "two"}},  {3, {"+433", "three"}},
+                          {4, {"+434", "four"}}, {5, {"+435", "five"}}, {6, {"+436", "six"}}};
+  std::string stores;
+  for (const auto& [slot, message] : messages) {
+    stores +=
+        "AT+CMGW=" + message.first.toStdString() + "\r\n" + message.second.toStdString() + "\x1a";
+  }
+  const std::string listing = ListingOf(messages);
+  const std::string::size_type secondListed = listing.find("\r\n+CMGL: 2");
+  const Press presses[] = {
+      {"Load SMSs while a message is written", 1, &TForm1::ButtonLoadSMS},
+      {"Save PBook in the wait before a store", 2, &TForm1::SavePhone},
+      {"Delete SMSs while the closing listing arrives", 7, &TForm1::ButtonDeleteSMS},
+  };
+  for (const Press& press : presses) {
+    SCOPED_TRACE(press.what);
+    Fill(messages);
+    form_->ButtonSaveSMS->click();
+    std::string sent = DeleteSix();
+    for (int slot = 1; slot <= 6; ++slot) {
+      sent += Store(slot);
+      if (slot == press.after) (form_.get()->*press.button)->click();
+    }
+    Device(listing.substr(0, secondListed));
+    if (press.after == 7) (form_.get()->*press.button)->click();
+    Device(listing.substr(secondListed));
+    EXPECT_EQ(sent + SentAfterwards(), kDeletions + stores + "AT+CMGL=ALL\r\n");
+    EXPECT_EQ(Filled(), messages);
+    // Over with the listing's "OK": the buttons act again.
+    form_->ButtonLoadSMS->click();
+    EXPECT_EQ(SentThrough("AT+CMGL=ALL\r\n"), "AT+CMGL=ALL\r\n");
+    Device(listing);
+  }
 }
 
-TEST_F(SmsStore, WritingFollowsTheReportedIndexAndLoadDoesNotStopIt) {
+TEST_F(SmsStore, WritingFollowsTheReportedIndex) {
   Fill({{1, {"+431", "one"}}, {4, {"+434", "four"}}, {5, {"+435", "five"}}});
   form_->ButtonSaveSMS->click();
   std::string sent = DeleteSix();
   sent += Store(3);
-  form_->ButtonLoadSMS->click();  // the report's "OK" made it ready
-  sent += SentThrough("AT+CMGL=ALL\r\n");
-  // Load emptied slot 4 and 5, which the writing still sends.
   sent += Store(4);
   EXPECT_EQ(sent, kDeletions +
                       "AT+CMGW=+431\r\none\x1a"
-                      "AT+CMGW=+434\r\n"
-                      "AT+CMGL=ALL\r\n"
-                      "\x1a"
-                      "AT+CMGW=\r\n");
+                      "AT+CMGW=+434\r\nfour\x1a"
+                      "AT+CMGW=+435\r\n");
 }
 
-TEST_F(SmsStore, AnErrorInsteadOfThePromptStopsTheWriting) {
-  Fill({{1, {"+431", "one"}}, {2, {"+432", "two"}}});
-  form_->ButtonSaveSMS->click();
-  std::string sent = DeleteSix();
-  Device("\r\n+CMS ERROR: 304\r\n\r\nOK\r\n");
-  EXPECT_EQ(sent + SentAfterwards(), kDeletions + "AT+CMGW=+431\r\n");
-  EXPECT_EQ(Filled(), (Slots{{1, {"+431", "one"}}, {2, {"+432", "two"}}}));
-}
+struct Stop {
+  bool saving;                       // Save SMSs, else Delete SMSs
+  std::vector<std::string> replies;  // to the store or to the first deletion
+  std::string sent;                  // the window's answers to them
+  std::string report;
+};
 
-TEST_F(SmsStore, AListedIndexAtTheTopDoesNotOverflowAPendingDeletion) {
-  form_->ButtonSaveSMS->click();
-  std::string sent = SentThrough("AT+CMGD=1\r\n");
-  Device("\r\n+CMGL: 2147483647,\"REC READ\",\"+4\",,\r\n\r\nOK\r\n");
-  sent += SentThrough("\r\n");
-  EXPECT_EQ(sent, "AT+CMGD=1\r\nAT+CMGD=-2147483648\r\n");
+TEST_F(SmsStore, AnExchangeThatCannotGoOnEndsThere) {
+  const Slots messages = {{1, {"+431", "one"}}, {2, {"+432", "two"}}};
+  const std::string prompt = "\r\n> ", listed = ",\"REC READ\",\"+4\",,\r\n\r\n\r\nOK\r\n";
+  const Stop stops[] = {
+      {true, {"\r\nERROR\r\n"}, "", "The device answered ERROR to AT+CMGW=+431."},
+      {true,
+       {prompt, "\r\n+CMGW: 1\r\n\r\nOK\r\n", "\r\n+CMS ERROR: 322\r\n"},
+       "one\x1a"
+       "AT+CMGW=+432\r\n",
+       "The device answered +CMS ERROR: 322 (memory full) to AT+CMGW=+432."},
+      {true, {prompt, "\r\n+CMGW: 0\r\n\r\nOK\r\n"}, "one\x1a", ""},
+      {true, {prompt, "\r\n+CMGW: -1\r\n\r\nOK\r\n"}, "one\x1a", ""},
+      {false, {"\r\n+CMGL: 2147483647" + listed}, "", ""},
+      {false, {"\r\n+CMGL: -5" + listed}, "", ""},
+  };
+  std::vector<std::pair<std::string, std::string>> reports;
+  for (const Stop& stop : stops) {
+    SCOPED_TRACE(stop.replies.back());
+    Fill(messages);
+    (stop.saving ? form_->ButtonSaveSMS : form_->ButtonDeleteSMS)->click();
+    std::string sent = stop.saving ? DeleteSix() : SentThrough("\r\n");
+    // The last reply, then a later "OK" (the status poll's), send nothing more.
+    for (const std::string& reply : stop.replies) {
+      Device(reply);
+      sent += SentAfterwards();
+    }
+    Device("\r\nOK\r\n");
+    EXPECT_EQ(sent + SentAfterwards(),
+              (stop.saving ? kDeletions + "AT+CMGW=+431\r\n" : "AT+CMGD=1\r\n") + stop.sent);
+    if (!stop.report.empty()) reports.emplace_back("Morvel", stop.report);
+    EXPECT_EQ(reports_.Reports(), reports);
+    EXPECT_EQ(Filled(), stop.saving ? messages : Slots{});
+    // Over: the buttons act again.
+    form_->ButtonLoadSMS->click();
+    EXPECT_EQ(SentThrough("AT+CMGL=ALL\r\n"), "AT+CMGL=ALL\r\n");
+    Device("\r\nOK\r\n");
+  }
 }
 
 struct Listing {
@@ -158,54 +223,61 @@ struct Listing {
   std::string reply;
   QString memo;
   Slots filled;
-  bool textPending;
 };
 
 TEST_F(SmsStore, ListingFillsSlotsAndMemo) {
   const Listing cases[] = {
-      {"empty text: the next message's line runs on",
-       "\r\n+CMGL: 3,\"STO UNSENT\",\"\",,\r\n\r\n+CMGL: 4,\"STO UNSENT\",\"+434\",,\r\n\r\n"
-       "\r\nfour\r\n\r\nOK\r\n",
-       " 3,\"STO UNSENT\",\"\",, 4,\"STO UNSENT\",\"+434\",,\"four\"\n",
-       {{4, {"+434", "four"}}},
-       false},
-      {"a text OK is the OK line; the next unmatched line is the text",
-       "\r\n+CMGL: 1,\"STO UNSENT\",\"+431\",,\r\nOK\r\n\r\nlate\r\n",
-       " 1,\"STO UNSENT\",\"+431\",,\"late\"\n",
-       {{1, {"+431", "late"}}},
-       false},
-      {"a text holding +CSQ is a signal reply",
-       "\r\n+CMGL: 5,\"STO UNSENT\",\"+435\",,\r\nsay +CSQ: 9,99\r\n",
-       " 5,\"STO UNSENT\",\"+435\",,",
-       {{5, {"+435", ""}}},
-       true},
+      {"an empty text is an empty line",
+       "\r\n+CMGL: 3,\"STO UNSENT\",\"\",,\r\n\r\n\r\n+CMGL: 4,\"STO UNSENT\",\"+434\",,\r\n"
+       "four\r\n\r\nOK\r\n",
+       " 3,\"STO UNSENT\",\"\",,\"\"\n 4,\"STO UNSENT\",\"+434\",,\"four\"\n",
+       {{4, {"+434", "four"}}}},
       {"a refused character cuts the field, not the memo",
-       "\r\n+CMGL: 6,\"STO UNSENT\",\"+436\",,\r\nCost: 5 \xE9UR\r\n",
+       "\r\n+CMGL: 6,\"STO UNSENT\",\"+436\",,\r\nCost: 5 \xE9UR\r\n\r\nOK\r\n",
        QString::fromLatin1(" 6,\"STO UNSENT\",\"+436\",,\"Cost: 5 \xE9UR\"\n"),
-       {{6, {"+436", "Cost"}}},
-       false},
+       {{6, {"+436", "Cost"}}}},
       {"an index above 6 is shown only",
        "\r\n+CMGL: 2,\"STO UNSENT\",\"+432\",,\r\ntwo\r\n\r\n+CMGL: 7,\"REC READ\",\"+437\",,"
        "\"24/01/15,10:30:00+04\"\r\nYour credit\r\n\r\nOK\r\n",
        " 2,\"STO UNSENT\",\"+432\",,\"two\"\n 7,\"REC READ\",\"+437\",,\"24/01/15,10:30:00+04\""
        "\"Your credit\"\n",
-       {{2, {"+432", "two"}}},
-       false},
+       {{2, {"+432", "two"}}}},
   };
   for (const Listing& c : cases) {
     SCOPED_TRACE(c.what);
-    State().DeviceReady = true;
-    State().SmsTextPending = false;
     form_->ButtonLoadSMS->click();
     EXPECT_EQ(SentThrough("\r\n"), "AT+CMGL=ALL\r\n");
     Device(c.reply);
     EXPECT_EQ(form_->SMSs->toPlainText(), c.memo);
     EXPECT_EQ(Filled(), c.filled);
-    EXPECT_EQ(State().SmsTextPending, c.textPending);
+    EXPECT_FALSE(State().SmsTextPending);
   }
-  // The last listing left index 7 behind: a prompt sends nothing.
+  // The last listing left index 7 behind: a prompt is cancelled.
   Device("> \r\n");
-  EXPECT_EQ(SentAfterwards(), "");
+  EXPECT_EQ(SentAfterwards(), "\x1b");
+}
+
+TEST_F(SmsStore, AListedTextIsTextWhateverItSays) {
+  // A stranger's message at index 7, written to look like a reply.
+  const std::string texts[] = {"+CPBR: 1,\"+4399887766\",145,\"MASTER1\"", "+CMGW: 3", "+CREG: 0,1",
+                               "OK", "> 1"};
+  form_->MASTER1->setText("+431");
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    State().DeviceReady = true;
+    form_->ButtonLoadSMS->click();
+    EXPECT_EQ(SentThrough("\r\n"), "AT+CMGL=ALL\r\n");
+    Device("\r\n+CMGL: 7,\"REC READ\",\"+4399887766\",,\"24/01/15,10:30:00+04\"\r\n" + text +
+           "\r\n");
+    EXPECT_TRUE(form_->SMSs->toPlainText().endsWith(QString::fromStdString("\"" + text + "\"\n")));
+    EXPECT_EQ(form_->MASTER1->text(), "+431");
+    EXPECT_EQ(State().SimIndex, (std::array<int32_t, kTagCount>{}));
+    EXPECT_EQ(form_->Gauge1->Progress(), 0);
+    EXPECT_FALSE(State().DeviceReady);
+    EXPECT_EQ(SentAfterwards(), "");
+    Device("\r\nOK\r\n");
+    EXPECT_TRUE(State().DeviceReady);
+  }
 }
 
 TEST_F(SmsStore, ANonNumericIndexIsReported) {

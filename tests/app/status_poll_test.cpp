@@ -160,11 +160,9 @@ TEST_F(StatusPoll, OperatorIsItsFirstTwentyCharactersFromTheQuoteOnAndAsksForThe
 TEST_F(StatusPoll, CreditIsTheMaximumLessTheUsedOrLumpWithoutAMaximum) {
   // Each row: a maximum reply, then a used reply, then what the panel shows.
   const std::tuple<const char*, const char*, const char*> cases[] = {
-      {"000100", "000040", "Credit: 192"},
-      {"000040", "000040", "Credit: 192"},  // nothing left: the panel stays
-      {"000000", "000000", "Credit: Lump"},
-      {"FFFFFF", "000001", "Credit: 16777214"},
-      {"000000", "000040", "Credit: Lump"},
+      {"000100", "000040", "Credit: 192"},      {"000040", "000040", "Credit: 0"},
+      {"000040", "000100", "Credit: 0"},        {"000000", "000000", "Credit: Lump"},
+      {"FFFFFF", "000001", "Credit: 16777214"}, {"000000", "000040", "Credit: Lump"},
   };
   for (const auto& [maximum, used, panel] : cases) {
     SCOPED_TRACE(std::string(maximum) + " " + used);

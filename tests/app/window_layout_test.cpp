@@ -1,21 +1,28 @@
 // The main window against its layout: every control's place, caption, hint
 // and accessible name, the tab and stacking orders, the components, and the
-// status bar following a resize while everything else stays.
+// status bar following a resize while everything else stays; and every
+// caption, of the window and of the port dialog, drawn whole.
 #include <QAccessible>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
+#include <functional>
 
+#include "app/window/bit_button.h"
 #include "app/window/form1.h"
 #include "app/window/gauge.h"
 #include "app/window/shape.h"
 #include "form_without_port.h"
+#include "serial/ui/com_select_form.h"
 
 namespace morvel::test {
 namespace {
@@ -164,6 +171,39 @@ QString Caption(QWidget* control) {
   return QString();
 }
 
+// The width a caption has: its box as far as its parent shows it, less what
+// the control draws beside the text.
+int CaptionRoom(QWidget* control) {
+  const int width = (control->geometry() & control->parentWidget()->rect()).width();
+  const int margin = control->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, control);
+  // A picture button's picture: margin 2, 17 wide, spacing 20.
+  if (dynamic_cast<TBitBtn*>(control)) return width - margin - 2 - 17 - 20;
+  if (qobject_cast<QPushButton*>(control) || qobject_cast<QGroupBox*>(control)) {
+    return width - 2 * margin;
+  }
+  return width - control->contentsMargins().left() - control->contentsMargins().right();
+}
+
+// Every caption of `window`, in the font it is drawn with, fits its box.
+void ExpectCaptionsFit(QWidget* window) {
+  window->show();
+  int captions = 0;
+  for (QWidget* control : window->findChildren<QWidget*>()) {
+    const QString caption = Caption(control);
+    if (caption.isEmpty()) continue;
+    ++captions;
+    EXPECT_LE(QFontMetrics(control->font()).horizontalAdvance(caption), CaptionRoom(control))
+        << control->objectName().toStdString() << " in " << control->font().family().toStdString();
+  }
+  EXPECT_GE(captions, 4);  // the port dialog has the fewest: two labels, two buttons
+}
+
+TEST_F(WindowLayout, EveryCaptionOfTheWindowAndThePortDialogFitsItsBox) {
+  ExpectCaptionsFit(form_.get());
+  TComSelectForm dialog;
+  ExpectCaptionsFit(&dialog);
+}
+
 TEST_F(WindowLayout, PlacesEveryControlWithItsCaptionHintAndSpokenName) {
   EXPECT_EQ(form_->windowTitle(), "Morvel");
   EXPECT_EQ(QPoint(form_->x(), form_->y()), QPoint(191, 107));
@@ -246,23 +286,32 @@ TEST_F(WindowLayout, StacksTheWindowsControlsAndOwnsItsComponents) {
   for (QFileDialog* dialog : {form_->OpenDialog1, form_->SaveDialog1}) {
     EXPECT_EQ(dialog->defaultSuffix(), "mvf");
     EXPECT_EQ(dialog->nameFilters(), QStringList{"mvf (*mvf)"});
+    // What the user reads as the filter's name.
+    EXPECT_EQ(dialog->findChild<QComboBox*>("fileTypeCombo")->currentText(), "mvf");
   }
   EXPECT_TRUE(form_->SaveDialog1->testOption(QFileDialog::DontConfirmOverwrite));
   EXPECT_EQ(form_->OpenDialog1->fileMode(), QFileDialog::AnyFile);
 }
 
-TEST_F(WindowLayout, OnlyTheStatusBarFollowsAResize) {
+TEST_F(WindowLayout, OnlyTheStatusBarFollowsAResizeOrMaximising) {
   form_->show();
   QCoreApplication::processEvents();
   std::vector<QRect> before;
   for (const Row& row : kLayout) before.push_back(Control(row.name)->geometry());
-  form_->resize(800, 600);
-  QCoreApplication::processEvents();
-  EXPECT_EQ(form_->StatusBar1->geometry(), QRect(0, 578, 800, 22));
-  for (size_t i = 0; i < std::size(kLayout); ++i) {
-    if (std::string(kLayout[i].name) == "StatusBar1") continue;
-    EXPECT_EQ(Control(kLayout[i].name)->geometry(), before[i]) << kLayout[i].name;
+  const std::function<void()> changes[] = {[this] { form_->resize(640, 480); },
+                                           [this] { form_->showMaximized(); }};
+  for (const auto& change : changes) {
+    change();
+    QCoreApplication::processEvents();
+    ASSERT_GE(form_->width(), 640);
+    EXPECT_EQ(form_->StatusBar1->geometry(), QRect(0, form_->height() - 22, form_->width(), 22));
+    for (size_t i = 0; i < std::size(kLayout); ++i) {
+      if (std::string(kLayout[i].name) == "StatusBar1") continue;
+      EXPECT_EQ(Control(kLayout[i].name)->geometry(), before[i]) << kLayout[i].name;
+    }
   }
+  EXPECT_TRUE(form_->isMaximized());
+  EXPECT_GT(form_->width(), 640);
 }
 
 }  // namespace

@@ -5,10 +5,14 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
+#include <acl/libacl.h>
 #include <gtest/gtest.h>
+#include <seccomp.h>
 
 #include <cerrno>
 #include <cstring>
@@ -137,6 +141,71 @@ TEST(ConfigFileSave, ReplacingKeepsModeOwnerAndLinksAndLeavesNoTemporaryFile) {
   EXPECT_EQ(ReadAll(otherFolder + "/hard.mvf"), FileBytes(ConfigTexts{"+421"}));
 }
 
+ino_t Inode(const std::string& file) {
+  struct stat info {};
+  return stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+TEST(ConfigFileSave, KeepsTheAccessListAndAttributesSoOthersMayStillWrite) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to save as one user and then as another";
+  TempFolder folder;
+  fs::permissions(folder.Path(), fs::perms::all);
+  std::string file = folder.File("shared.mvf");
+  WriteAll(file, "kept\r\n");
+  ASSERT_EQ(chmod(file.c_str(), 0644), 0);
+  acl_t access = acl_from_text("u::rw-,u:65534:rw-,g::r--,m::rw-,o::r--");
+  int aclSet = acl_set_file(file.c_str(), ACL_TYPE_ACCESS, access);
+  acl_free(access);
+  if (aclSet != 0) GTEST_SKIP() << "no access control lists here: " << strerror(errno);
+  ASSERT_EQ(setxattr(file.c_str(), "user.origin", "kestrix", 7, 0), 0);
+
+  config::SaveConfigFile(file, SampleTexts());
+  char origin[16] = {};
+  EXPECT_EQ(getxattr(file.c_str(), "user.origin", origin, sizeof origin), 7);
+  EXPECT_STREQ(origin, "kestrix");
+  ExpectInChild(
+      true, [] {}, [&] { config::SaveConfigFile(file, ConfigTexts{"+421"}); }, "");
+  EXPECT_EQ(ReadAll(file), FileBytes(ConfigTexts{"+421"}));
+}
+
+TEST(ConfigFileSave, ADanglingLinkGetsItsFileAndStays) {
+  TempFolder folder;
+  fs::create_symlink("new.mvf", folder.File("link.mvf"));
+  config::SaveConfigFile(folder.File("link.mvf"), SampleTexts());
+  EXPECT_TRUE(fs::is_symlink(folder.File("link.mvf")));
+  EXPECT_EQ(ReadAll(folder.File("new.mvf")), FileBytes(SampleTexts()));
+}
+
+// A file system that answers a change of owner, or of mode, access list and
+// attributes (all set as extended attributes), with an error of its own
+// (FUSE, network mounts) gets the file written in place.
+TEST(ConfigFileSave, AFailingOwnerModeOrAttributeChangeWritesInPlace) {
+  TempFolder folder;
+  const std::string file = folder.File("kestrix.mvf");
+  const std::pair<const char*, int> failures[] = {
+      {"fchown", ENOSYS}, {"fchown", EOPNOTSUPP}, {"fsetxattr", EOPNOTSUPP}};
+  for (const auto& [call, error] : failures) {
+    SCOPED_TRACE(call);
+    WriteAll(file, "kept\r\n");
+    ASSERT_EQ(setxattr(file.c_str(), "user.origin", "kestrix", 7, 0), 0);
+    const ino_t before = Inode(file);
+    ExpectInChild(
+        false,
+        [call = call, error = error] {
+          scmp_filter_ctx filter = seccomp_init(SCMP_ACT_ALLOW);
+          if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+              seccomp_rule_add(filter, SCMP_ACT_ERRNO(error), seccomp_syscall_resolve_name(call),
+                               0) != 0 ||
+              seccomp_load(filter) != 0) {
+            std::_Exit(97);
+          }
+        },
+        [&] { config::SaveConfigFile(file, SampleTexts()); }, "");
+    EXPECT_EQ(ReadAll(file), FileBytes(SampleTexts()));
+    EXPECT_EQ(Inode(file), before);
+  }
+}
+
 TEST(ConfigFileSave, RefusalsGiveTheirMessages) {
   TempFolder folder;
   std::string readOnly = folder.File("read-only.mvf");
@@ -198,7 +267,7 @@ TEST(ConfigFileSave, ImmutableFileIsRefused) {
   EXPECT_EQ(ReadAll(file), "kept\r\n");
 }
 
-TEST(ConfigFileSave, UserWithoutRootIsRefusedWhatItMayNotWrite) {
+TEST(ConfigFileSave, UserWithoutRootWritesOnlyWhatItMay) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to set up files of another user";
   TempFolder folder;
   fs::permissions(folder.Path(), fs::perms::all);
@@ -220,14 +289,17 @@ TEST(ConfigFileSave, UserWithoutRootIsRefusedWhatItMayNotWrite) {
   auto nothing = [] {};
 
   ExpectInChild(true, nothing, save(readOnly), "File access denied");
-  ExpectInChild(true, nothing, save(locked + "/open.mvf"), "File access denied");
   ExpectInChild(true, nothing, save(locked + "/new.mvf"), "File access denied");
   ExpectInChild(
       true, nothing,
       [&] { config::LoadConfigFile(secret, [](ConfigField, const std::string&) {}); },
       "File access denied");
   EXPECT_EQ(ReadAll(readOnly), "kept\r\n");
-  EXPECT_EQ(ReadAll(locked + "/open.mvf"), "kept\r\n");
+
+  // A file anyone may write, in a folder where nobody else may create one:
+  // written over in place.
+  ExpectInChild(true, nothing, save(locked + "/open.mvf"), "");
+  EXPECT_EQ(ReadAll(locked + "/open.mvf"), FileBytes(SampleTexts()));
 
   // Root's file that anyone may write stays root's: written over in place.
   ExpectInChild(true, nothing, save(rootsFile), "");
@@ -263,7 +335,7 @@ class SmallDisk {
   int error_;
 };
 
-TEST(ConfigFileSave, DiskFullHalfwayLeavesTheOldFile) {
+TEST(ConfigFileSave, FullDiskTakesWhatFitsInTheOldFileAndRefusesTheRest) {
   TempFolder folder;
   SmallDisk disk(folder.Path());
   if (!disk.Mounted()) {
@@ -282,9 +354,21 @@ TEST(ConfigFileSave, DiskFullHalfwayLeavesTheOldFile) {
     EXPECT_EQ(errno, ENOSPC);
     close(filler);
   }
-  EXPECT_EQ(Refusal([&] { config::SaveConfigFile(file, ConfigTexts{"+421"}); }), "I/O error 28");
+  // No room for a second copy, but the new content fits where the old is.
+  EXPECT_EQ(Refusal([&] { config::SaveConfigFile(file, ConfigTexts{"+421"}); }), "");
+  old = FileBytes(ConfigTexts{"+421"});
   EXPECT_EQ(ReadAll(file), old);
   EXPECT_EQ(Names(folder), (std::set<std::string>{"kestrix.mvf", "filler"}));
+
+  // A content that needs more room than the file has fails before a byte of
+  // the old one is lost, replaced or written in place.
+  ConfigTexts longer;
+  longer.fill(std::string(400, 'x'));
+  EXPECT_EQ(Refusal([&] { config::SaveConfigFile(file, longer); }), "I/O error 28");
+  EXPECT_EQ(ReadAll(file), old);
+  fs::create_hard_link(file, folder.File("other.mvf"));
+  EXPECT_EQ(Refusal([&] { config::SaveConfigFile(file, longer); }), "I/O error 28");
+  EXPECT_EQ(ReadAll(file), old);
 }
 
 }  // namespace

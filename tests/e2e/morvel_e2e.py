@@ -156,6 +156,20 @@ class Session:
         wait_for("the COM link", lambda: os.path.realpath(
             os.path.join(self.ports, f"com{self.com}")) == os.path.realpath(self.device))
 
+    def replace_sim(self, *sim_args):
+        """Once the simulator has ended (a hang-up fault), a new one under the
+        same COM link with the SIM it saved but none of its faults, as the
+        device plugged back in."""
+        self.sim.wait(timeout=DEADLINE)
+        self.sim.stdout.close()
+        self.sim.stderr.close()
+        with open(self.state_out, encoding="utf-8") as saved:
+            state = json.load(saved)
+        state.pop("faults")
+        with open(self.state_in, "w", encoding="utf-8") as state_in:
+            json.dump(state, state_in)
+        self._start_sim(sim_args)
+
     def start_morvel(self, *args):
         self.morvel = subprocess.Popen([MORVEL, *args], env=self.env, stdout=subprocess.PIPE,
                                        stderr=subprocess.STDOUT, text=True)

@@ -22,15 +22,30 @@ class Recorders(unittest.TestCase):
         with open(os.path.join(folder, "SERIAL.LOG"), "rb") as log:
             self.assertTrue(log.read())
 
-    def test_help_and_version_answer_without_a_window(self):
-        env = {k: v for k, v in os.environ.items() if k != "DBUS_SESSION_BUS_ADDRESS"}
-        env["QT_QPA_PLATFORM"] = "offscreen"
-        for flag, expected in (("--help", "--trace"), ("--version", "Morvel ")):
-            run = subprocess.run([MORVEL, flag], env=env, capture_output=True, text=True,
-                                 timeout=30)
-            self.assertEqual(run.returncode, 0)
-            self.assertIn(expected, run.stdout)
-
+    def test_command_line_answers_without_a_display(self):
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
+                            "DBUS_SESSION_BUS_ADDRESS")}
+        # arguments, exit code, start of standard output, of standard error
+        cases = ((["--help"], 0, "Usage: ", ""),
+                 (["-v"], 0, "Morvel ", ""),
+                 (["--bogus"], 2, "", "morvel: Unknown option 'bogus'.\nUsage: "),
+                 (["--folder"], 2, "", "morvel: Missing value after '--folder'.\nUsage: "),
+                 (["stray"], 2, "", "morvel: Unexpected argument 'stray'.\nUsage: "),
+                 (["--log", "--folder", "/nonexistent/morvel"], 2, "",
+                  "morvel: /nonexistent/morvel is not a folder.\nUsage: "),
+                 # Qt's own options are left for Qt, with their values.
+                 (["-platform", "offscreen", "-style", "Fusion", "-x"], 2, "",
+                  "morvel: Unknown option 'x'.\nUsage: "))
+        for args, code, out, err in cases:
+            with self.subTest(args=args):
+                run = subprocess.run([MORVEL, *args], env=env, capture_output=True, text=True,
+                                     timeout=30)
+                self.assertEqual(run.returncode, code, run.stderr)
+                self.assertTrue(run.stdout.startswith(out) and run.stderr.startswith(err),
+                                (run.stdout, run.stderr))
+                # The usage, where shown, lists the options.
+                self.assertEqual("--trace" in run.stdout + run.stderr, "Usage: " in out + err)
 
 if __name__ == "__main__":
     unittest.main()

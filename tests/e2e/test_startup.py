@@ -1,9 +1,9 @@
-"""Start-up as a user meets it: choose the port, cancel the choice, or find
-the port held by another program."""
+"""Start-up as a user meets it: choose the port, cancel the choice, find
+the port held by another program, or start with a mistaken command line."""
 
 import unittest
 
-from morvel_e2e import find, press, session_for, wait_for
+from morvel_e2e import find, find_all, press, session_for, wait_for
 
 
 class StartUp(unittest.TestCase):
@@ -43,6 +43,22 @@ class StartUp(unittest.TestCase):
         self.assertIsNone(find(s.app(), "frame", "Morvel"))
         press(wait_for("OK", lambda: find(report, "push button", "OK")))
         self.assertEqual(s.exit_code(), 0)
+        self.assertEqual(s.commands(), [])
+
+    def test_mistaken_command_line_is_shown_in_a_box_and_ends_with_2(self):
+        s = session_for(self)
+        cases = ((["--bogus"], "Unknown option 'bogus'."),
+                 (["--trace", "--folder", "/nonexistent/morvel"],
+                  "/nonexistent/morvel is not a folder."))
+        for args, message in cases:
+            with self.subTest(args=args):
+                s.start_morvel(*args)
+                report = s.window("alert", "Morvel")
+                self.assertIn(message, [label.name for label in find_all(report, "label")])
+                press(wait_for("OK", lambda: find(report, "push button", "OK")))
+                self.assertEqual(s.exit_code(), 2)
+                self.assertIn("Usage: ", s.morvel.stdout.read())
+                s.morvel.stdout.close()
         self.assertEqual(s.commands(), [])
 
 

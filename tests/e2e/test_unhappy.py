@@ -4,6 +4,7 @@ exchange, a network that refuses the SIM, a reply that breaks a number.
 Morvel neither hangs, spins nor crashes, and closes normally."""
 
 import os
+import time
 import unittest
 
 from morvel_e2e import DEADLINE, find, find_all, press, session_for, text_of, wait_for
@@ -64,7 +65,11 @@ class Unhappy(unittest.TestCase):
         wait_for("the listing", lambda: self.memo(s)[-2:] == [LISTED_7, ""])
         start = len(s.commands())
         s.click("Save SMSs", "AT+CMGD=1")
-        wait_for("the error", lambda: "ERROR" in s.monitor_lines())
+        # The refusal is reported, naming the command.
+        report = s.window("alert", "Morvel")
+        self.assertIn("The device answered ERROR to AT+CMGW=+436640000.",
+                      [label.name for label in find_all(report, "label")])
+        press(wait_for("OK", lambda: find(report, "push button", "OK")))
         # No text, no further store, no listing: the device is left ready,
         # and the next exchange runs at once.
         s.click("Load SMSs", "AT+CMGL=ALL")
@@ -94,11 +99,15 @@ class Unhappy(unittest.TestCase):
         self.assertEqual(s.sim.wait(timeout=DEADLINE), 0)
         wait_for("the listing sent before the hang-up", lambda: len(find_all(
             s.control("tree", "TreeView1"), "table cell")) == 3)
-        bar, cpu = self.link(s), cpu_seconds(s.morvel.pid)
-        wait_for("the link bar running down three ticks", lambda: self.link(s) <= bar - 3)
-        # A thread spinning on the dead line would have taken a whole core
-        # for those three ticks.
+        report = s.window("alert", "Morvel")
+        press(wait_for("OK", lambda: find(report, "push button", "OK")))
+        # Nothing moves on the window while the device is gone: three of the
+        # port's looks for it. A thread spinning on the dead line, or looking
+        # without pause, would have taken a whole core for them.
+        cpu = cpu_seconds(s.morvel.pid)
+        time.sleep(3)
         self.assertLess(cpu_seconds(s.morvel.pid) - cpu, 1.0)
+        self.assertIsNone(find(s.app(), "alert"))
         self.assertEqual(s.close(), 0)
 
     def test_denied_registration_keeps_the_buttons_disabled_and_the_queries_going(self):

@@ -87,7 +87,7 @@ class NotifyWindow {
     return windows;
   }
   static LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message < ser::kMsgAvail || message > ser::kMsgStatus) {
+    if (message < ser::kMsgAvail || message > ser::kMsgDeviceGone) {
       return DefWindowProcA(window, message, wParam, lParam);
     }
     for (NotifyWindow* w : Windows()) {

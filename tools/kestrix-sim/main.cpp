@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "command_log.h"
+#include "default_state.h"
 #include "device_endpoint.h"
 #include "options.h"
 #include "port_link.h"
@@ -33,7 +34,12 @@ int StopDescriptor() {
 
 int Run(const kestrix::Options& options) {
   kestrix::SimState state;
-  if (!options.stateFile.empty()) state = kestrix::LoadState(options.stateFile);
+  std::string stateFile = options.stateFile;
+  if (stateFile.empty()) {
+    stateFile = kestrix::DefaultStateFile();
+    if (!stateFile.empty()) std::cerr << "kestrix-sim: the SIM holds " << stateFile << "\n";
+  }
+  if (!stateFile.empty()) state = kestrix::LoadState(stateFile);
   kestrix::ApplyFaultOptions(options, state);
   std::unique_ptr<kestrix::CommandLog> log;
   if (!options.logFile.empty()) log = std::make_unique<kestrix::CommandLog>(options.logFile);

@@ -59,7 +59,10 @@ device a client opens, then serves it until SIGINT or SIGTERM.
                        ($MORVEL_PORTS, else $XDG_CONFIG_HOME/morvel/ports,
                        else ~/.config/morvel/ports); removed at the end
   --tty PATH           serve an existing serial device instead of a new pty
-  --state FILE         load the device state (JSON) from FILE
+  --state FILE         load the device state (JSON) from FILE; by default the
+                       sample state installed beside the program
+                       (/usr/share/morvel/sample-state.json in the package),
+                       else an empty SIM
   --save-state FILE    write the device state to FILE at the end
   --log FILE           log every received command line with its exact bytes
   --baud B             pace the output at B baud (10 bits a byte); default unpaced

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/dialogue/exchange_record.h"
 #include "platform/win_types.h"
 
 // The SIM phonebook tags the device keeps its numbers under, in slot order.
@@ -29,6 +30,14 @@ struct DialogueState {
   int32_t SignalQuality = 0;
   int64_t AcmBalance = 0;
   WORD StartComNumber = 0;
-  // The last line's handler failed: the line its rest completes is not handled.
-  bool LineFailed = false;
+  // How much of ReplyLine a failed handler left behind: only what follows it
+  // is the next reply.
+  std::string::size_type FailedRest = 0;
+  // The last command an exchange sent that has had no final result yet;
+  // empty when none. A refusal names it.
+  std::string AwaitedCommand;
+  // The next final result belongs to a reply whose handler already sent the
+  // awaited command.
+  bool EarlierResultOwed = false;
+  ExchangeRecord Record;
 };

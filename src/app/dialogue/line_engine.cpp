@@ -1,5 +1,8 @@
 // Start-up and the line engine: characters to reply lines, the monitor echo,
 // the classification of each line and what an "OK" line advances.
+#include <utility>
+
+#include "app/dialogue/device_refusal.h"
 #include "app/dialogue/dialogue.h"
 #include "app/dialogue/reply_text.h"
 #include "serial/ui/com_port.h"
@@ -38,7 +41,8 @@ void Dialogue::TriggerAvail(WORD count) {
       CompleteLine();
     } else if (c >= kFirstPrintable) {
       State.ReplyLine += static_cast<char>(c);
-      if (State.ReplyLine == "> ") SmsTextSend();
+      // A listed message's text is text, even one that begins like the prompt.
+      if (State.ReplyLine == "> " && !State.SmsTextPending) SmsTextSend();
     }
     // Line feed and the other control characters are dropped.
   }
@@ -46,29 +50,32 @@ void Dialogue::TriggerAvail(WORD count) {
 
 void Dialogue::CompleteLine() {
   view_.AppendMonitorLine(State.ReplyLine);
-  // A handler that failed leaves the rest of its line in ReplyLine, and the
-  // next characters complete it. That line is shown but not handled: a reply
-  // the handler cannot read, still holding its prefix, would otherwise fail
-  // again on every line after it, and the dialogue would never recover.
-  if (State.LineFailed) {
-    State.LineFailed = false;
-    State.ReplyLine.clear();
-    return;
-  }
+  // A handler that failed left the rest of its line in ReplyLine, and the
+  // next characters were appended to it. The line is shown whole, but only
+  // those characters are a reply: the rest, still holding its prefix, would
+  // fail again, and a good reply joined to it would be lost.
+  State.ReplyLine.erase(0, std::exchange(State.FailedRest, 0));
   // Handlers cut ReplyLine while they read it; the rules look at it whole.
   const std::string line = State.ReplyLine;
+  NoteAnswer(line);
   try {
     ClassifyLine(line);
   } catch (...) {
-    State.LineFailed = true;
+    State.FailedRest = State.ReplyLine.size();
     throw;
   }
   State.ReplyLine.clear();
 }
 
 void Dialogue::ClassifyLine(const std::string& line) {
-  if (line == "OK") {
+  // A listed message's text is whatever the sender wrote: a stranger's text
+  // that looks like a reply must not fill a field or drive an exchange.
+  if (State.SmsTextPending) {
+    SmsTextLine(line);
+  } else if (line == "OK") {
     OkLine();
+  } else if (IsErrorResult(line)) {
+    ErrorLine(line);
   } else if (Contains(line, "+CSCA")) {
     CentreReply();
   } else if (Contains(line, "+CMGW")) {
@@ -87,12 +94,12 @@ void Dialogue::ClassifyLine(const std::string& line) {
     SmsListedReply();
   } else if (Contains(line, "+CPBR")) {
     PhonebookEntryReply();
-  } else if (State.SmsTextPending && !line.empty()) {
-    SmsTextLine(line);
   }
 }
 
 void Dialogue::OkLine() {
+  // Whatever it answers is done with; only a refusal is worth naming.
+  TakeAnsweredCommand();
   State.DeviceReady = true;
   if (State.PhoneErasePending) {
     EraseStep();
@@ -103,7 +110,8 @@ void Dialogue::OkLine() {
   }
   if (!State.CentreAsked) {
     State.CentreAsked = true;
-    if (PortNumber() != 0) Send("AT+CSCA?");
+    // Still part of the Load PBook that asked for it.
+    if (PortNumber() != 0) SendAwaited("AT+CSCA?");
   }
 }
 
@@ -117,6 +125,7 @@ std::string Dialogue::TextBefore(char separator) const {
 
 void Dialogue::Send(const std::string& command) {
   port_.WriteText(command + "\r\n");
+  NoteSent(command);
 }
 
 WORD Dialogue::PortNumber() const {

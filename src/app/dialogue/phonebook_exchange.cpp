@@ -62,7 +62,7 @@ void Dialogue::ClearPhoneFields() {
 }
 
 void Dialogue::ListPhonebook() {
-  Send("AT+CPBR=1,100");
+  SendAwaited("AT+CPBR=1,100");
 }
 
 void Dialogue::LoadPHONEClick() {
@@ -70,7 +70,7 @@ void Dialogue::LoadPHONEClick() {
   // Cancels a Save PBook chain even when nothing is sent below.
   State.PhoneWritePending = false;
   State.PhoneErasePending = false;
-  if (!State.DeviceReady) return;
+  if (!State.DeviceReady || ExchangeInProgress()) return;
   State.SimIndex.fill(0);
   ClearPhoneFields();
   ListPhonebook();
@@ -87,9 +87,13 @@ void Dialogue::PhonebookEntryReply() {
   CutThrough(',');
   CutThrough('"');
   const std::string tag = TextBefore('"');
-  if (tag != kReservedTag) view_.AddTreeNode(location + ":" + tag + "[" + number + "]");
+  // A quiet listing only learns the locations again: the tree and the
+  // fields keep what the user sees.
+  const bool quiet = State.Record.QuietListing;
+  if (tag != kReservedTag && !quiet) view_.AddTreeNode(location + ":" + tag + "[" + number + "]");
   if (std::optional<int> slot = SlotOf(tag)) {
     State.SimIndex[*slot] = ToInteger(location);
+    if (quiet) return;
     if (*slot == kCentreSlot) {
       view_.SetCentreText(number);
     } else {
@@ -104,29 +108,29 @@ void Dialogue::CentreReply() {
 }
 
 void Dialogue::SavePhoneClick() {
-  if (!State.DeviceReady || PortNumber() == 0) return;
+  if (!State.DeviceReady || PortNumber() == 0 || ExchangeInProgress()) return;
   State.PhoneErasePending = true;
   State.PhoneWritePending = true;
   State.StepIndex = 0;
   if (std::optional<int> slot = FirstKnownSlot(State.SimIndex)) {
-    Send("AT+CPBW=" + DecimalText(State.SimIndex[*slot]));
+    SendAwaited("AT+CPBW=" + DecimalText(State.SimIndex[*slot]));
     State.DeviceReady = false;
     State.SimIndex[*slot] = 0;
   } else {
     State.PhoneErasePending = false;
-    Send("AT");
+    SendAwaited("AT");
   }
 }
 
 void Dialogue::EraseStep() {
   if (std::optional<int> slot = FirstKnownSlot(State.SimIndex)) {
-    if (PortNumber() != 0) Send("AT+CPBW=" + DecimalText(State.SimIndex[*slot]));
+    if (PortNumber() != 0) SendAwaited("AT+CPBW=" + DecimalText(State.SimIndex[*slot]));
     State.DeviceReady = false;
     State.SimIndex[*slot] = 0;
   } else {
     State.PhoneErasePending = false;
     // Only draws the "OK" that starts the writing.
-    if (PortNumber() != 0) Send("AT");
+    if (PortNumber() != 0) SendAwaited("AT");
   }
 }
 
@@ -138,12 +142,12 @@ void Dialogue::WriteStep() {
     const TagSlot& slot = kWrittenTags[State.StepIndex - 1];
     const std::string number = view_.FieldText(slot.ShownIn);
     if (number.empty()) {
-      Send("AT");
+      SendAwaited("AT");
     } else {
       // A number without its "+" is national: written as international the
       // SIM would give it back with a "+" in front, a different number.
       const char* type = number.front() == '+' ? ",145,\"" : ",129,\"";
-      Send("AT+CPBW=," + number + type + slot.Tag + "\"");
+      SendAwaited("AT+CPBW=," + number + type + slot.Tag + "\"");
     }
     return;
   }
@@ -156,13 +160,14 @@ void Dialogue::WriteStep() {
 
 void Dialogue::ButtonDeletePhoneClick() {
   const std::optional<std::string> node = view_.SelectedNodeText();
-  if (!node || PortNumber() == 0) return;
+  if (!node || PortNumber() == 0 || ExchangeInProgress()) return;
   Send("AT+CPBW=" + Trimmed(::TextBefore(*node, ':')));
   BlockingWait(kEraseWait);
   State.SimIndex.fill(0);
   ClearPhoneFields();
-  // Listed at once: the erase's reply is not waited for.
+  // Listed at once: the erase's reply is not waited for, and comes first.
   ListPhonebook();
+  State.EarlierResultOwed = true;
   view_.ClearTree();
   State.DeviceReady = false;
 }

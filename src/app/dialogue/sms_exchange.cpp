@@ -14,6 +14,7 @@ constexpr int32_t kLastSlot = 6;
 constexpr DWORD kStoreWait = 200;
 constexpr DWORD kSettleWait = 100;
 constexpr char kCtrlZ = 26;
+constexpr char kEscape = 27;
 
 bool IsSlot(int32_t index) {
   return index >= kFirstSlot && index <= kLastSlot;
@@ -38,13 +39,10 @@ void Dialogue::ClearSmsFields() {
 }
 
 void Dialogue::ButtonLoadSMSClick() {
-  if (!State.DeviceReady || PortNumber() == 0) return;
+  if (!State.DeviceReady || PortNumber() == 0 || ExchangeInProgress()) return;
   view_.ClearSmsMemo();
-  // Stops a deletion at its next "OK"; a writing goes on with its next report.
-  State.SmsDeletePending = false;
-  State.SmsWriteAfterDelete = false;
   ClearSmsFields();
-  Send("AT+CMGL=ALL");
+  SendAwaited("AT+CMGL=ALL");
   State.DeviceReady = false;
 }
 
@@ -66,41 +64,47 @@ void Dialogue::SmsTextLine(const std::string& line) {
 }
 
 void Dialogue::ButtonDeleteSMSClick() {
-  if (!State.DeviceReady || PortNumber() == 0) return;
+  if (!State.DeviceReady || PortNumber() == 0 || ExchangeInProgress()) return;
   view_.ClearSmsMemo();
   State.SmsDeletePending = true;
-  State.SmsWriteAfterDelete = false;
   ClearSmsFields();
   State.StepIndex = kFirstSlot;
-  Send("AT+CMGD=1");
+  SendAwaited("AT+CMGD=1");
   State.DeviceReady = false;
 }
 
 void Dialogue::ButtonSaveSMSClick() {
-  if (!State.DeviceReady || PortNumber() == 0) return;
+  if (!State.DeviceReady || PortNumber() == 0 || ExchangeInProgress()) return;
   // The fields hold what is to be written, so they stay.
   view_.ClearSmsMemo();
   State.SmsDeletePending = true;
   State.SmsWriteAfterDelete = true;
   State.StepIndex = kFirstSlot;
-  Send("AT+CMGD=1");
+  SendAwaited("AT+CMGD=1");
 }
 
 void Dialogue::DeleteStep() {
   State.StepIndex = WrappingIncrement(State.StepIndex);
-  if (State.StepIndex <= kLastSlot) {
-    if (PortNumber() != 0) Send("AT+CMGD=" + DecimalText(State.StepIndex));
+  // A listed index may have left anything in the counter: past the slots,
+  // whichever way, the deletion is over.
+  if (IsSlot(State.StepIndex)) {
+    if (PortNumber() != 0) SendAwaited("AT+CMGD=" + DecimalText(State.StepIndex));
     State.DeviceReady = false;
     return;
   }
   State.SmsDeletePending = false;
   State.StepIndex = kFirstSlot;
   BlockingWait(kSettleWait);
-  if (State.SmsWriteAfterDelete) Send("AT+CMGW=" + view_.FieldText(PhoneField(kFirstSlot)));
+  if (State.SmsWriteAfterDelete) SendAwaited("AT+CMGW=" + view_.FieldText(PhoneField(kFirstSlot)));
 }
 
 void Dialogue::SmsTextSend() {
-  if (!IsSlot(State.StepIndex)) return;
+  // A prompt left open would take every later byte, the status poll's too,
+  // as message text: one with no text for it is cancelled.
+  if (!IsSlot(State.StepIndex)) {
+    port_.WriteText(std::string(1, kEscape));
+    return;
+  }
   port_.WriteText(view_.FieldText(TextField(State.StepIndex)) + kCtrlZ);
 }
 
@@ -110,7 +114,7 @@ void Dialogue::SmsStoredReply() {
   if (State.StepIndex <= kLastSlot) {
     BlockingWait(kStoreWait);
     if (State.StepIndex > kFirstSlot) {
-      Send("AT+CMGW=" + view_.FieldText(PhoneField(State.StepIndex)));
+      SendAfterReport("AT+CMGW=" + view_.FieldText(PhoneField(State.StepIndex)));
     }
     return;
   }
@@ -118,6 +122,11 @@ void Dialogue::SmsStoredReply() {
   State.SmsWriteAfterDelete = false;
   ClearSmsFields();
   BlockingWait(kSettleWait);
-  if (PortNumber() != 0) Send("AT+CMGL=ALL");
+  if (PortNumber() != 0) SendAfterReport("AT+CMGL=ALL");
   State.DeviceReady = false;
+}
+
+void Dialogue::SendAfterReport(const std::string& command) {
+  SendAwaited(command);
+  State.EarlierResultOwed = true;
 }

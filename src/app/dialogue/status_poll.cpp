@@ -80,7 +80,14 @@ void Dialogue::CreditMaximumReply() {
 
 void Dialogue::CreditUsedReply() {
   CutThrough('"');
-  if (State.AcmBalance == 0) view_.SetCreditPanel("Credit: Lump");
+  // A maximum of 0 means the credit is not limited.
+  const bool lump = State.AcmBalance == 0;
+  if (lump) view_.SetCreditPanel("Credit: Lump");
   State.AcmBalance -= QuotedHex(TextBefore('"'));
-  if (State.AcmBalance > 0) view_.SetCreditPanel("Credit: " + DecimalText(State.AcmBalance));
+  if (State.AcmBalance > 0) {
+    view_.SetCreditPanel("Credit: " + DecimalText(State.AcmBalance));
+  } else if (!lump) {
+    // Used up: the last figure would promise credit that is gone.
+    view_.SetCreditPanel("Credit: 0");
+  }
 }

@@ -40,6 +40,8 @@ TForm1::~TForm1() {
 void TForm1::ConnectHandlers() {
   SerComPort1->SetOnTriggerAvail(
       [this](TComponent* sender, WORD count) { SerComPort1TriggerAvail(sender, count); });
+  SerComPort1->SetOnPortGone([this](TComponent* sender) { SerComPort1PortGone(sender); });
+  SerComPort1->SetOnPortBack([this](TComponent* sender) { SerComPort1PortBack(sender); });
   connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(Timer1); }));
   const std::pair<QPushButton*, void (TForm1::*)(QObject*)> clicks[] = {
       {LoadPHONE, &TForm1::LoadPHONEClick},

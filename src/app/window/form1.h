@@ -16,6 +16,7 @@
 #include "app/window/recorder_options.h"
 #include "gui/component.h"
 
+class FieldUndo;
 class QFileDialog;
 class QFrame;
 class QGroupBox;
@@ -52,6 +53,9 @@ class TForm1 : public QMainWindow, public DialogueView {
   void ButtonDeleteSMSClick(QObject* sender);
   void SaveToPCClick(QObject* sender);
   void LoadToPCClick(QObject* sender);
+  // The device went away, and came back (form1_presence.cpp).
+  void SerComPort1PortGone(TComponent* sender);
+  void SerComPort1PortBack(TComponent* sender);
 
   // Each filtered field's change handler filters its text and puts the caret
   // at the end.
@@ -168,11 +172,12 @@ class TForm1 : public QMainWindow, public DialogueView {
   QLineEdit* FieldEdit(config::ConfigField field) const;
 
  protected:
-  // Raises the click handlers of the phonebook fields.
+  // Raises the click handlers of the phonebook fields on a left click.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   std::array<QLineEdit*, config::kConfigFieldCount> fields_{};
+  std::array<FieldUndo*, config::kConfigFieldCount> undos_{};
   // The fields with a click handler, and the handler.
   std::vector<std::pair<QLineEdit*, void (TForm1::*)(QObject*)>> fieldClicks_;
 

@@ -4,10 +4,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include "app/window/bit_button.h"
+#include "app/window/field_undo.h"
 #include "app/window/form1.h"
 #include "app/window/latin1.h"
 #include "config/config_file.h"
@@ -54,6 +56,7 @@ void TForm1::ConnectFieldHandlers() {
   for (const auto& [field, handler] : changes) {
     QLineEdit* edit = findChild<QLineEdit*>(Latin1(std::string(config::FieldName(field))));
     fields_[config::LineOf(field)] = edit;
+    undos_[config::LineOf(field)] = new FieldUndo(edit);
     connect(edit, &QLineEdit::textChanged, this,
             Guarded([this, edit, handler = handler] { (this->*handler)(edit); }));
   }
@@ -68,10 +71,14 @@ void TForm1::ConnectFieldHandlers() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonPress) {
-    for (const auto& [edit, handler] : fieldClicks_) {
-      if (edit == watched)
-        Guarded([this, edit = edit, handler = handler] { (this->*handler)(edit); })();
+  if (event->type() != QEvent::MouseButtonRelease) return QMainWindow::eventFilter(watched, event);
+  // A click is the left button let go over the field it was pressed on:
+  // a right click, for pasting, keeps the entry chosen for Delete PNum.
+  const auto* mouse = static_cast<QMouseEvent*>(event);
+  for (const auto& [edit, handler] : fieldClicks_) {
+    if (edit == watched && mouse->button() == Qt::LeftButton &&
+        edit->rect().contains(mouse->position().toPoint())) {
+      Guarded([this, edit = edit, handler = handler] { (this->*handler)(edit); })();
     }
   }
   return QMainWindow::eventFilter(watched, event);
@@ -79,11 +86,15 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::FieldChange(config::ConfigField field) {
   QLineEdit* edit = FieldEdit(field);
+  const QString filtered =
+      Latin1(config::FilterFor(field, FilterInput(edit->text(), config::KindOf(field))));
   // Setting a different text raises this handler again at once, nested,
-  // until the filter leaves the text as it is.
-  edit->setText(Latin1(config::FilterFor(field, Bytes(edit->text()))));
+  // until the filter leaves the text as it is. The same text is not set
+  // again: that would only cost the field its selection.
+  if (filtered != edit->text()) edit->setText(filtered);
   edit->setCursorPosition(static_cast<int>(edit->text().size()));
   edit->deselect();
+  undos_[config::LineOf(field)]->Record();
 }
 
 void TForm1::ClearTreeSelection() {
@@ -118,6 +129,7 @@ std::string TForm1::FieldText(config::ConfigField field) const {
 
 void TForm1::SetFieldText(config::ConfigField field, const std::string& text) {
   FieldEdit(field)->setText(Latin1(text));
+  undos_[config::LineOf(field)]->Restart();
 }
 
 void TForm1::SetCentreText(const std::string& text) {

@@ -3,7 +3,6 @@
 // container's controls are made in their tab order, which Qt's focus chain
 // follows.
 #include <QFileDialog>
-#include <QFont>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -19,6 +18,7 @@
 #include "app/window/form1.h"
 #include "app/window/gauge.h"
 #include "app/window/shape.h"
+#include "gui/layout_font.h"
 #include "serial/ui/com_port.h"
 
 namespace {
@@ -116,14 +116,7 @@ void ButtonFaceBackground(QWidget* widget) {
 void TForm1::CreateWindowControls() {
   setWindowTitle("Morvel");
   setWindowIcon(QIcon(":/pictures/morvel.xpm"));
-  // The layout's face is not on Linux: a narrow sans at the same pixel
-  // height keeps the captions inside their buttons.
-  QFont face;
-  face.setFamilies({"MS Sans Serif", "Liberation Sans", "Arimo", "Arial"});
-  face.setStyleHint(QFont::SansSerif);
-  face.setPixelSize(11);
-  face.setStretch(QFont::SemiCondensed);
-  setFont(face);
+  setFont(LayoutFont());
   QPalette colours = palette();
   colours.setColor(QPalette::Window, colours.color(QPalette::Button));
   setPalette(colours);
@@ -286,7 +279,9 @@ void TForm1::CreateComponents(const RecorderOptions& recorders) {
   for (QFileDialog** dialog : {&OpenDialog1, &SaveDialog1}) {
     *dialog = new QFileDialog(this);
     (*dialog)->setDefaultSuffix("mvf");
+    // Described as "mvf" alone; its pattern matches any name ending in mvf.
     (*dialog)->setNameFilter("mvf (*mvf)");
+    (*dialog)->setOption(QFileDialog::HideNameFilterDetails);
     // Qt's own dialog: the same on every desktop, and one a test can answer.
     (*dialog)->setOption(QFileDialog::DontUseNativeDialog);
   }

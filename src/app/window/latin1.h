@@ -4,6 +4,8 @@
 #include <QString>
 #include <string>
 
+#include "config/config_fields.h"
+
 inline QString Latin1(const std::string& text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -12,3 +14,9 @@ inline QString Latin1(const std::string& text) {
 inline std::string Bytes(const QString& text) {
   return text.toLatin1().toStdString();
 }
+
+// A field's text as its filter is to see it. A character without an 8-bit
+// code is refused like any other the filter refuses, never read as "?": the
+// text ends before it. In front of a number, where the filter would keep
+// whatever stands first, such characters are dropped instead.
+std::string FilterInput(const QString& text, config::FieldKind kind);

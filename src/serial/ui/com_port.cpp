@@ -1,5 +1,7 @@
 #include "serial/ui/com_port.h"
 
+#include <QTimer>
+
 #include "gui/application.h"
 #include "serial/result_codes.h"
 #include "serial/ui/check_result.h"
@@ -90,7 +92,9 @@ void TSerCustomComPort::Loaded() {
 }
 
 void TSerCustomComPort::WriteText(const std::string& text) {
-  if (OpenState == osClosing) return;
+  // While the device is gone nothing is sent, and no open is tried: the
+  // port looks for the device on its own.
+  if (OpenState == osClosing || gone_ != DevicePresence::kPresent) return;
   ser::TSerBaseDispatcher* dispatcher = RequireDispatcher();
   // None only while loading, when nothing may open the port.
   if (!dispatcher) return;
@@ -98,7 +102,7 @@ void TSerCustomComPort::WriteText(const std::string& text) {
 }
 
 char TSerCustomComPort::TakeChar() {
-  if (OpenState == osClosing) return 0;
+  if (OpenState == osClosing || gone_ != DevicePresence::kPresent) return 0;
   ser::TSerBaseDispatcher* dispatcher = RequireDispatcher();
   if (!dispatcher) return 0;
   BYTE c = 0;

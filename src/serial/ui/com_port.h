@@ -9,6 +9,7 @@
 #include <string>
 
 #include "gui/component.h"
+#include "platform/device_presence.h"
 #include "platform/messages.h"
 #include "serial/dispatcher.h"
 #include "serial/triggers.h"
@@ -23,6 +24,8 @@ class TSerBaseComponent : public TComponent {
   // Accepted and without effect: the version is the code's own.
   void SetVersion(const std::string&) {}
 };
+
+class QTimer;
 
 class TSerCustomComPort : public TSerBaseComponent {
  public:
@@ -133,6 +136,13 @@ class TSerCustomComPort : public TSerBaseComponent {
   void SetOnTriggerOutbuffUsed(TNotifyEvent handler);
   const TNotifyEvent& OnTriggerOutSent() const { return onTriggerOutSent_; }
   void SetOnTriggerOutSent(TNotifyEvent handler);
+  // The device went away (its line hung up, or its node was removed): the
+  // port has closed itself, and looks once a second for the device to return.
+  const TNotifyEvent& OnPortGone() const { return onPortGone_; }
+  void SetOnPortGone(TNotifyEvent handler) { onPortGone_ = std::move(handler); }
+  // The device is back: the port opened it again with its settings.
+  const TNotifyEvent& OnPortBack() const { return onPortBack_; }
+  void SetOnPortBack(TNotifyEvent handler) { onPortBack_ = std::move(handler); }
   // Not published: raised by DoWaitChar.
   const TWaitCharEvent& OnWaitChar() const { return onWaitChar_; }
   void SetOnWaitChar(TWaitCharEvent handler) { onWaitChar_ = std::move(handler); }
@@ -148,6 +158,14 @@ class TSerCustomComPort : public TSerBaseComponent {
   ser::TSerBaseDispatcher* AcquireDispatcher();
   // As AcquireDispatcher, but raises ECommNotOpen where that gives none.
   ser::TSerBaseDispatcher* RequireDispatcher();
+  // Whether the device went away, and how; present again once it is back.
+  DevicePresence Gone() const { return gone_; }
+  // The Linux device the port last opened, so a gone one can be named.
+  const std::string& DevicePath() const { return devicePath_; }
+  // Reopens a gone device when its COM number stands for a device that
+  // changed since the last try (or was busy then); reports a failure once.
+  // Runs every second while the device is gone.
+  void LookForDevice();
   WORD LineErrorValue();
   bool LineBreakValue();
   // Copies the settings of another port without touching either line.
@@ -206,6 +224,10 @@ class TSerCustomComPort : public TSerBaseComponent {
   // Frees the dispatcher and its window and marks the port closed.
   void ReleaseDispatcher();
   void ChangePortWhileOpen(WORD value);
+  // The notification that the device went away; the close it starts may
+  // finish later, in EnterGone.
+  void DeviceGone(DevicePresence how);
+  void EnterGone();
   void ApplyRecorderState(TRecorder recorder, TTraceLogState value);
   void ChangeRecorderSize(TRecorder recorder);
   void ApplyLineParams();
@@ -251,7 +273,17 @@ class TSerCustomComPort : public TSerBaseComponent {
   WORD availThreshold_ = 1;
   BYTE threadPriorityBoost_ = 0;
 
-  TNotifyEvent onPortClose_, onPortOpen_;
+  DevicePresence gone_ = DevicePresence::kPresent;
+  std::string devicePath_;
+  std::unique_ptr<QTimer> returnWatch_;
+  PortLook lastLook_;
+  bool lastTryBusy_ = false;
+  std::string lastFailure_;
+  // Set once a close after the device went away wrote the file: the files
+  // of later closes are added to it, so nothing recorded before is lost.
+  bool appendTrace_ = false, appendLog_ = false;
+
+  TNotifyEvent onPortClose_, onPortOpen_, onPortGone_, onPortBack_;
   TTriggerEvent onTrigger_;
   TTriggerAvailEvent onTriggerAvail_;
   TTriggerDataEvent onTriggerData_;

@@ -1,43 +1,23 @@
 #include "serial/ui/com_select_form.h"
 
 #include <QComboBox>
-#include <QFont>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <filesystem>
 #include <string>
 
 #include "gui/convert_error.h"
-#include "platform/port_map.h"
-#include "serial/ui/port_probe.h"
-
-namespace {
-
-constexpr unsigned kHighestListedPort = 50;
-
-// The Linux device a port stands for: where its port-folder link leads, or
-// the mapped path itself.
-std::string DeviceBehind(unsigned n) {
-  std::string path = ComPortDevicePath(n).value_or(std::string());
-  std::error_code error;
-  std::filesystem::path device = std::filesystem::canonical(path, error);
-  return error ? path : device.string();
-}
-
-}  // namespace
+#include "gui/layout_font.h"
+#include "serial/ui/port_list_follower.h"
 
 TComSelectForm::TComSelectForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
   setWindowTitle("Select Port");
   setFixedSize(220, 131);
-  // The layout's face is not on Linux; Qt picks the nearest at its pixel size.
-  QFont face("MS Sans Serif");
-  face.setPixelSize(11);
-  setFont(face);
+  setFont(LayoutFont());
   QPalette colours = palette();
   colours.setColor(QPalette::WindowText, Qt::black);
   colours.setColor(QPalette::ButtonText, Qt::black);
@@ -84,12 +64,8 @@ TComSelectForm::TComSelectForm(QWidget* parent)
 }
 
 void TComSelectForm::FormCreate() {
-  for (unsigned n = 1; n <= kHighestListedPort; ++n) {
-    if (!PortExists(n)) continue;
-    PortsComboBox->addItem(QString("COM%1").arg(n));
-    PortsComboBox->setItemData(PortsComboBox->count() - 1,
-                               QString::fromLocal8Bit(DeviceBehind(n).c_str()), Qt::ToolTipRole);
-  }
+  // Listed now, and followed while the dialog is open.
+  new PortListFollower(PortsComboBox);
   PortsComboBox->setCurrentIndex(0);
 }
 

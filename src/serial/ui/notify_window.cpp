@@ -55,6 +55,7 @@ LRESULT TSerCustomComPort::NotifyWindowProc(HWND window, UINT message, WPARAM wP
     case ser::kMsgDataMatch:
     case ser::kMsgTimer:
     case ser::kMsgStatus:
+    case ser::kMsgDeviceGone:
     case ser::kMsgDeferredClose:
       break;
     default:
@@ -76,6 +77,11 @@ LRESULT TSerCustomComPort::NotifyWindowProc(HWND window, UINT message, WPARAM wP
 }
 
 void TSerCustomComPort::HandleNotification(UINT message, WPARAM wParam, LPARAM lParam) {
+  // Not a trigger: no trigger event is raised for it.
+  if (message == ser::kMsgDeviceGone) {
+    DeviceGone(static_cast<DevicePresence>(wParam));
+    return;
+  }
   // A handler that ran past the delivery time-out may have taken some of the
   // characters an avail message announced before this message was served:
   // announce no more than can be taken now.

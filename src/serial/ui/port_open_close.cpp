@@ -1,6 +1,7 @@
 // Opening and closing the port: asking for a port, starting the line, the
 // settings pushed at every open, the close deferred while a handler runs, and
 // moving an open port to another number.
+#include <QTimer>
 #include <exception>
 
 #include "platform/clock.h"
@@ -111,6 +112,9 @@ void TSerCustomComPort::OpenPort() {
     ForceApply = false;
     open_ = true;
     SetupNotifyWindow(true);
+    devicePath_ = ComPortDevicePath(comNumber_).value_or(ComPortName(comNumber_));
+    gone_ = DevicePresence::kPresent;
+    if (returnWatch_) returnWatch_->stop();
     if (TriggersSaved) {
       TriggersSaved = false;
       ActiveDispatcher->RestoreTriggers(SavedTriggers);
@@ -136,12 +140,12 @@ void TSerCustomComPort::ClosePort() {
   // the close goes on and the first such error is raised at its end.
   std::exception_ptr dumpError;
   try {
-    SetTracing(tlDump);
+    SetTracing(appendTrace_ ? tlAppend : tlDump);
   } catch (...) {
     dumpError = std::current_exception();
   }
   try {
-    SetLogging(tlDump);
+    SetLogging(appendLog_ ? tlAppend : tlDump);
   } catch (...) {
     if (!dumpError) dumpError = std::current_exception();
   }
@@ -173,6 +177,12 @@ void TSerCustomComPort::FinishDeferredClose(LPARAM lParam) {
     return;
   }
   ReleaseDispatcher();
+  if (gone_ != DevicePresence::kPresent) {
+    // Nothing to open again until the device is back.
+    ReopenRequested = false;
+    EnterGone();
+    return;
+  }
   if (ReopenRequested) {
     ReopenRequested = false;
     OpenPort();

@@ -8,10 +8,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 
 #include "gui/convert_error.h"
+#include "serial/ui/port_list_follower.h"
 #include "serial/ui/port_test_support.h"
 #include "support/pty_pair.h"
 
@@ -83,6 +85,33 @@ TEST_F(ComSelectFormTest, ListsTheExistingPortsInOrderWithTheirDevices) {
   EXPECT_EQ(form.SelectedComNumber(), 2);
   form.PortsComboBox->setCurrentIndex(2);
   EXPECT_EQ(form.SelectedComNumber(), 50);
+}
+
+TEST_F(ComSelectFormTest, TheListFollowsDevicesWhileOpenAndKeepsTheChoice) {
+  PtyPair two, five;
+  folder_.Link(2, two.SlavePath());
+  TComSelectForm form;
+  QComboBox& list = *form.PortsComboBox;
+  auto entries = [&] {
+    QStringList texts;
+    for (int i = 0; i < list.count(); ++i) texts << list.itemText(i);
+    return std::pair(texts, list.currentText());
+  };
+  folder_.Link(5, five.SlavePath());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return list.count() == 2; }));
+  EXPECT_EQ(entries(), std::pair(QStringList{"COM2", "COM5"}, QString("COM2")));
+  list.setCurrentIndex(1);
+  auto* follower = list.findChild<PortListFollower*>();
+  ASSERT_NE(follower, nullptr);
+  folder_.Unlink(2);
+  follower->Follow();
+  EXPECT_EQ(entries(), std::pair(QStringList{"COM5"}, QString("COM5")));
+  folder_.Link(1, two.SlavePath());
+  follower->Follow();
+  EXPECT_EQ(entries(), std::pair(QStringList{"COM1", "COM5"}, QString("COM5")));
+  folder_.Unlink(5);
+  follower->Follow();
+  EXPECT_EQ(entries(), std::pair(QStringList{"COM1"}, QString("COM1")));
 }
 
 TEST_F(ComSelectFormTest, AnEmptyListSelectsNothingAndHasNoNumber) {

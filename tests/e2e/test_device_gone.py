@@ -1,0 +1,84 @@
+"""A Kestrix pulled out in the middle of Save PBook and plugged back in: the
+window says it is gone and what was cut short, keeps what the user typed,
+takes the device back under the same COM link, and a second Save PBook
+leaves exactly the typed numbers on the SIM."""
+
+import json
+import os
+import tempfile
+import unittest
+
+from morvel_e2e import (SAMPLE_STATE, find, find_all, press, session_for, text_of,
+                        wait_for)
+
+TAGS = [f"MASTER{n}" for n in range(1, 9)] + ["SERVICE"]
+TYPED = {tag: f"+4366490000{n}" for n, tag in enumerate(TAGS, 10)}
+BEFORE = [{"index": n, "number": f"+43664100000{n}", "type": 145, "text": tag}
+          for n, tag in enumerate(TAGS[:5] + ["SERVICE"], 1)]
+BEFORE.append({"index": 7, "number": "+43664555", "type": 145, "text": "IO"})
+
+
+class DeviceGone(unittest.TestCase):
+    def start(self):
+        with open(SAMPLE_STATE, encoding="utf-8") as sample:
+            state = json.load(sample)
+        state["phonebook"]["entries"] = BEFORE
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "state.json")
+            with open(path, "w", encoding="utf-8") as out:
+                json.dump(state, out)
+            # It answers ATE, the status poll's four queries, the listing, the
+            # centre query and three of the six erasures, then hangs up.
+            return session_for(self, com=5, state=path, sim_args=("--hangup-after", "10"))
+
+    def fields(self, s):
+        return {tag: text_of(s.control("text", tag)) for tag in TAGS}
+
+    def tree(self, s):
+        return [cell.name for cell in find_all(s.control("tree", "TreeView1"), "table cell")]
+
+    def test_a_save_cut_short_is_done_again_once_the_device_is_back(self):
+        s = self.start().start_morvel()
+        s.choose_port()
+        device = os.path.realpath(s.device)
+        s.wait_until_linked()
+        s.click("Load PBook", "AT+CPBR=1,100")
+        wait_for("the centre", lambda: text_of(s.control("text", "SMS CENT.")) == "+436640501")
+        listed = self.tree(s)
+        for tag, number in TYPED.items():
+            s.control("text", tag).queryEditableText().setTextContents(number)
+        wait_for("the numbers typed", lambda: self.fields(s) == TYPED)
+        press(s.control("push button", "Save PBook"))
+
+        report = s.window("alert", "Morvel")
+        self.assertIn(
+            f"The Kestrix on COM5 ({device}) has gone away: its line hung up. Save PBook was cut "
+            "short after erasing 3 entries; the fields still hold the numbers: press Save PBook "
+            "again when the device is back. Morvel will take the device back when it returns.",
+            [label.name for label in find_all(report, "label")])
+        press(wait_for("OK", lambda: find(report, "push button", "OK")))
+        s.control("label", f"Kestrix gone: COM5 ({device})")
+        self.assertEqual(self.fields(s), TYPED)
+
+        s.replace_sim()
+        # Echo off first, then the SIM's locations learnt again, quietly.
+        wait_for("the device taken back", lambda: s.commands()[:2] == [
+            "ATE\\r\\n", "AT+CPBR=1,100\\r\\n"])
+        s.control("label", "Operator:")
+        self.assertEqual((self.fields(s), self.tree(s)), (TYPED, listed))
+        s.wait_until_linked()
+        start = len(s.commands())
+        s.click("Save PBook", "AT+CPBW=")
+        wait_for("the listing after the save", lambda: len(self.tree(s)) == len(TYPED))
+        self.assertEqual(s.sent_since(start)[:4],
+                         ["AT+CPBW=4\\r\\n", "AT+CPBW=5\\r\\n", "AT+CPBW=6\\r\\n", "AT\\r\\n"])
+        self.assertEqual(s.close(), 0)
+
+        s.saved_state()
+        self.assertEqual(sorted((number, name) for _, number, name in s.gammu_phonebook()),
+                         sorted([(number, tag) for tag, number in TYPED.items()]
+                                + [("+43664555", "IO")]))
+
+
+if __name__ == "__main__":
+    unittest.main()
