@@ -1,5 +1,6 @@
 #include "platform/message_queue.h"
 
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -47,10 +48,18 @@ void CpuRelax() {
 #endif
 }
 
+// The CPUs this thread may run on, which taskset or a container's cpuset
+// may make fewer than the machine has.
+unsigned UsableCpus() {
+  cpu_set_t cpus;
+  if (sched_getaffinity(0, sizeof cpus, &cpus) != 0) return std::thread::hardware_concurrency();
+  return static_cast<unsigned>(CPU_COUNT(&cpus));
+}
+
 // Returns when the message ended, at the wait's end or at the deadline. On
-// one core staying awake would only keep the owner from running.
+// one CPU staying awake would only keep the owner from running.
 void AwaitAwake(const SentMessage& sent, std::chrono::steady_clock::time_point deadline) {
-  static const bool worthIt = std::thread::hardware_concurrency() > 1;
+  static const bool worthIt = UsableCpus() > 1;
   if (!worthIt) return;
   const auto until = std::min(deadline, std::chrono::steady_clock::now() + kAwakeWait);
   while (!sent.ended.load(std::memory_order_acquire)) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -224,27 +225,30 @@ class TSerBaseDispatcher {
   DWORD OutHead = 0, OutTail = 0;
   bool OutFull = false;
 
-  // Under InputLock.
-  std::vector<BYTE> InBuf;
-  // A released ring's storage, kept until the next release or the end: a
-  // lock-free read that lost the race with the release may still look at it
-  // before it finds its offer withdrawn.
-  std::vector<BYTE> RetiredInBuf;
+  // Under InputLock. InBuf is the input ring while the line is open, empty
+  // once it is released. Its storage lives as long as the dispatcher: a
+  // lock-free read that lost a race with a close may still look at it, and
+  // it is written only byte by byte atomically for the same reason.
+  const std::unique_ptr<BYTE[]> InRing = std::make_unique<BYTE[]>(kInRingSize);
+  std::span<BYTE> InBuf;
   DWORD InHead = 0, InTail = 0;
   bool InFull = false;
   bool InsideAvail = false;
   DWORD AvailReadMax = 0;
-  std::uint32_t OfferGeneration = 0;
 
   // The unread bytes an avail or data-match notification offers to
   // ReadChar, so a handler takes them without the lock: the offer word holds
   // how many the current target read (low 32 bits), a generation and an open
   // flag (top bit). The dispatcher changes it under InputLock; readers only
-  // count up, by compare-and-swap. While it is open OfferRing, OfferTail and
-  // OfferLimit stand still and no offered byte is written.
+  // count up, by compare-and-swap. OfferTail and OfferLimit, the first
+  // offered position and how many bytes are offered, change only while the
+  // word is withdrawn, and no offered byte is written while it is open.
   std::atomic<std::uint64_t> Offer{0};
-  std::atomic<BYTE*> OfferRing{nullptr};
   std::atomic<DWORD> OfferTail{0}, OfferLimit{0};
+  // Test hooks, null in the program: OfferOpened runs on the dispatch thread
+  // once a notification's offer is open and before its first target is
+  // called; OfferReadPause in a lock-free read just before it reads its byte.
+  std::atomic<void (*)()> OfferOpened{nullptr}, OfferReadPause{nullptr};
 
   // Read by other threads without a lock.
   std::atomic<bool> Delivering{false};
@@ -305,15 +309,19 @@ class TSerBaseDispatcher {
   bool PeekLocked(BYTE& c, DWORD n) const;
   // The offer of the unread bytes to ReadChar (all under InputLock):
   // opened for a notification that reads input, its count restarted for
-  // each target, renewed when the unread count changes, closed at the end.
+  // each target after the first, emptied by a discard, closed at the end.
   // Restart and close return what the target read.
   void OpenOffer();
   DWORD RestartOffer();
-  void RenewOffer();
+  void EmptyOffer();
   DWORD CloseOffer();
-  DWORD OfferCount() const;
+  DWORD OfferLeft() const;  // offered bytes the current target has not read
+  void PublishOffer(DWORD limit);
+  std::uint64_t WithdrawOffer();
   // The next offered byte without the lock; false when the lock is needed.
   bool TakeOffered(BYTE& c);
+  // The same under InputLock; false when the target has read all it is offered.
+  bool TakeOfferedLocked(BYTE& c);
   void RecordLog(BYTE kind, BYTE subKind, DWORD data, DWORD extraCount = 0,
                  const void* extra = nullptr);
   void ClearTriggers();

@@ -43,27 +43,24 @@ bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD l
     InsideAvail = readsInput;
     if (readsInput) OpenOffer();
   }
+  if (auto opened = OfferOpened.load(std::memory_order_relaxed); opened && readsInput) opened();
   const LPARAM lParam = static_cast<LPARAM>(Handle) * 65536 + lowWord;
   bool closed = false;
+  bool first = true;
 
-  // Calls one target and notes how much it read; false once a close came.
-  // The user-interface thread may read while InsideAvail is set but outside
-  // the handler (before or after it runs): those reads are peeks as well, so
-  // the count is taken into AvailReadMax whenever it is about to be reset or
-  // the notification ends, or those bytes would be read twice.
+  // Calls one target and notes whether a close came. Every target is
+  // offered the bytes from the first one, so the count restarts for each but
+  // the first: what another reader (a timer, another thread) took while the
+  // offer waited for the first target counts as that target's, or the
+  // target would be offered it again.
   auto callTarget = [&](auto&& call) {
-    {
+    if (readsInput && !first) {
       SectionHold hold(InputLock);
-      if (InsideAvail) AvailReadMax = std::max(AvailReadMax, RestartOffer());
+      AvailReadMax = std::max(AvailReadMax, RestartOffer());
     }
+    first = false;
     call();
-    if (Closing) {
-      closed = true;
-      return false;
-    }
-    SectionHold hold(InputLock);
-    if (InsideAvail) AvailReadMax = std::max(AvailReadMax, OfferCount());
-    return true;
+    closed = Closing;
   };
 
   auto callAll = [&] {

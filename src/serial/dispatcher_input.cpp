@@ -1,5 +1,6 @@
 // The input ring: filling it from the device, reading and discarding it.
 #include <algorithm>
+#include <atomic>
 
 #include "serial/dispatcher.h"
 #include "serial/result_codes.h"
@@ -29,17 +30,24 @@ void TSerBaseDispatcher::ReadIntoRing() {
   DWORD contiguous = InTail > InHead ? InTail - InHead : kInRingSize - InHead;
   DWORD wanted = std::min(freeSpace, driverCount);
   auto readOnce = [this](DWORD size) {
-    int got = ReadDevice(&InBuf[InHead], size);
-    if (got < 0) {
+    // Read aside and copied in atomically: a lock-free reader that lost a
+    // race with a close or a discard may still be reading these slots.
+    BYTE chunk[kInRingSize];
+    int result = ReadDevice(chunk, size);
+    if (result < 0) {
       NoteReadFailure(-1);
-      got = 0;
+      result = 0;
     }
-    RecordLog(lkDispatch, lsReadCom, static_cast<DWORD>(got), static_cast<DWORD>(got),
-              &InBuf[InHead]);
-    InHead = (InHead + static_cast<DWORD>(got)) % kInRingSize;
-    ReadSinceAvail = std::min(ReadSinceAvail + static_cast<DWORD>(got), kInRingSize);
+    const auto got = static_cast<DWORD>(result);
+    RecordLog(lkDispatch, lsReadCom, got, got, chunk);
+    BYTE* to = &InBuf[InHead];
+    for (DWORD i = 0; i < got; ++i) {
+      std::atomic_ref<BYTE>(to[i]).store(chunk[i], std::memory_order_relaxed);
+    }
+    InHead = (InHead + got) % kInRingSize;
+    ReadSinceAvail = std::min(ReadSinceAvail + got, kInRingSize);
     if (got > 0) InFull = InHead == InTail;
-    return static_cast<DWORD>(got);
+    return got;
   };
   DWORD first = readOnce(contiguous);
   if (wanted > contiguous && first == contiguous && !InFull) readOnce(wanted - contiguous);
@@ -63,10 +71,7 @@ int TSerBaseDispatcher::ReadChar(BYTE& c) {
   if (TakeOffered(c)) return ecOK;
   SectionHold hold(InputLock);
   if (InsideAvail) {
-    std::uint64_t word = Offer.load(std::memory_order_acquire);
-    do {
-      if (!PeekLocked(c, static_cast<DWORD>(word) + 1)) return ecBufferIsEmpty;
-    } while (!Offer.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel));
+    if (!TakeOfferedLocked(c)) return ecBufferIsEmpty;
   } else {
     if (!PeekLocked(c, 1)) return ecBufferIsEmpty;
     InTail = (InTail + 1) % kInRingSize;
@@ -78,21 +83,20 @@ int TSerBaseDispatcher::ReadChar(BYTE& c) {
 
 DWORD TSerBaseDispatcher::InputCount() {
   SectionHold hold(InputLock);
-  DWORD count = UnreadCount();
-  if (InsideAvail) count -= std::min(count, OfferCount());
-  return count;
+  return InsideAvail ? OfferLeft() : UnreadCount();
 }
 
+// Inside a notification as well the ring empties at once, and what the
+// targets read so far goes with it: nothing discarded is offered again.
 int TSerBaseDispatcher::DiscardInput() {
   SectionHold hold(InputLock);
   int result = PurgeDevice(1);
-  if (InsideAvail) {
-    AvailReadMax = UnreadCount();
-  } else {
-    InTail = InHead;
-  }
+  InTail = InHead;
   InFull = false;
-  if (InsideAvail) RenewOffer();
+  if (InsideAvail) {
+    AvailReadMax = 0;
+    EmptyOffer();
+  }
   SectionHold dispatcher(DispatcherLock);
   for (TDataTrigger& trigger : MatchTriggerList) {
     for (DWORD& count : trigger.PartialMatch) count = 0;

@@ -50,7 +50,7 @@ int TSerBaseDispatcher::OpenLine(const std::string& deviceName, DWORD baud, BYTE
   {
     SectionHold in(InputLock);
     SectionHold out(OutputLock);
-    InBuf.assign(kInRingSize, 0);
+    InBuf = std::span<BYTE>(InRing.get(), kInRingSize);
     OutBuf.assign(outSize, 0);
     OutHead = OutTail = 0;
     OutFull = false;
@@ -142,9 +142,7 @@ void TSerBaseDispatcher::ReleaseLine() {
   SectionHold in(InputLock);
   SectionHold out(OutputLock);
   CloseOffer();
-  RetiredInBuf.swap(InBuf);
-  InBuf.clear();
-  InBuf.shrink_to_fit();
+  InBuf = {};
   OutBuf.clear();
   OutBuf.shrink_to_fit();
   InHead = InTail = 0;

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/sync.h"
+#include "platform/threads.h"
 #include "serial/dispatcher.h"
 #include "serial/result_codes.h"
 #include "serial/section_hold.h"
@@ -131,8 +133,13 @@ class DispatcherTest : public ::testing::Test {
   static constexpr WORD kOutSize = 2048;
 
   void SetUp() override {
-    // A sanitizer starts a helper thread with the first thread it sees.
-    std::thread([] {}).join();
+    // A sanitizer starts a helper thread with the first thread it sees. A
+    // thread just joined may still be listed as its exit completes: count
+    // only once it has gone, or the count could never be reached again.
+    DWORD helper = 0;
+    std::thread([&] { helper = GetCurrentThreadId(); }).join();
+    const std::string entry = "/proc/self/task/" + std::to_string(helper);
+    ASSERT_TRUE(PumpUntil([&] { return access(entry.c_str(), F_OK) != 0; }));
     threadsAtStart_ = ThreadCount();
     folder_.Link(1, pty_.SlavePath());
   }
@@ -153,6 +160,17 @@ class DispatcherTest : public ::testing::Test {
     if (result != 0) return result;
     dispatcher_->AddWindowTarget(window_.Handle());
     dispatcher_->SetHandlerMode(1);
+    dispatcher_->SetAvailThreshold(1);
+    return result;
+  }
+
+  // Closes the line (a close from a handler finishes once it has returned)
+  // and opens it again on the same dispatcher, threshold 1.
+  int Reopen() {
+    dispatcher_->CloseLine();
+    if (!PumpUntil([&] { return !dispatcher_->ThreadsRunning; })) return ser::ecAlreadyOpen;
+    int result = dispatcher_->OpenLine("\\\\.\\COM1", 19200, NOPARITY, 8, 1, 4096, kOutSize,
+                                       ser::lfDtrOn | ser::lfRtsOn);
     dispatcher_->SetAvailThreshold(1);
     return result;
   }
