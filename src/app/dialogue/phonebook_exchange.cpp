@@ -138,7 +138,7 @@ void Dialogue::EraseStep() {
 void Dialogue::WriteStep() {
   State.DeviceReady = false;
   // The counter is shared with the SMS listing, which may leave any index in it.
-  State.StepIndex = WrappingIncrement(State.StepIndex);
+  State.StepIndex = NextIndex(State.StepIndex);
   if (State.StepIndex >= 1 && State.StepIndex <= static_cast<int32_t>(kWrittenTags.size())) {
     const TagSlot& slot = kWrittenTags[State.StepIndex - 1];
     const std::string number = view_.FieldText(slot.ShownIn);

@@ -1,5 +1,7 @@
 #include "app/dialogue/reply_text.h"
 
+#include <limits>
+
 #include "runtime/convert_error.h"
 
 namespace {
@@ -50,6 +52,6 @@ std::string DecimalText(int64_t value) {
   return std::to_string(value);
 }
 
-int32_t WrappingIncrement(int32_t value) {
-  return static_cast<int32_t>(static_cast<uint32_t>(value) + 1u);
+int32_t NextIndex(int32_t value) {
+  return value < std::numeric_limits<int32_t>::max() ? value + 1 : value;
 }

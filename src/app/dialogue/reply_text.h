@@ -18,6 +18,7 @@ std::string Trimmed(const std::string& text);
 int32_t ToInteger(const std::string& text);
 // Shortest decimal text, "-" first when negative.
 std::string DecimalText(int64_t value);
-// The number after `value`, for counters the device's indexes end up in:
-// wraps at 32 bits like the device's own arithmetic instead of overflowing.
-int32_t WrappingIncrement(int32_t value);
+// The number after `value`, for counters the device's indexes end up in: the
+// largest stays as it is, past every slot, instead of wrapping to a negative
+// number.
+int32_t NextIndex(int32_t value);

@@ -86,7 +86,7 @@ void Dialogue::ButtonSaveSMSClick() {
 }
 
 void Dialogue::DeleteStep() {
-  State.StepIndex = WrappingIncrement(State.StepIndex);
+  State.StepIndex = NextIndex(State.StepIndex);
   // A listed index may have left anything in the counter: past the slots,
   // whichever way, the deletion is over.
   if (IsSlot(State.StepIndex)) {

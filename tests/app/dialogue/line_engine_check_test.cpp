@@ -53,7 +53,8 @@ class BrokenDialogue {
   void FormCreate() { dialogue_.FormCreate(); }
   void TriggerAvail(WORD count) {
     dialogue_.TriggerAvail(fault_ == Fault::TakesOneMore ? count + 1 : count);
-    if (fault_ == Fault::StepWraps) State.StepIndex = WrappingIncrement(State.StepIndex);
+    if (fault_ == Fault::StepWraps)
+      State.StepIndex = static_cast<int32_t>(static_cast<uint32_t>(State.StepIndex) + 1u);
   }
   void Timer1Timer() {
     dialogue_.Timer1Timer();

@@ -48,7 +48,8 @@ TEST(ReplyText, ReadsDecimalAndDollarHexadecimalIn32Bits) {
     }
   }
   EXPECT_EQ(DecimalText(INT64_MIN), "-9223372036854775808");
-  EXPECT_EQ(WrappingIncrement(INT32_MAX), INT32_MIN);
+  EXPECT_EQ(NextIndex(INT32_MAX), INT32_MAX);
+  EXPECT_EQ(NextIndex(-1), 0);
   EXPECT_EQ(DecimalText(192), "192");
 }
 
