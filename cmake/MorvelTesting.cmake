@@ -26,9 +26,11 @@ function(morvel_add_gtest name)
 endfunction()
 
 # Every <dir>/*_test.cpp becomes one test executable labelled <label>;
-# WITH_SIM gives each the simulator's path as KESTRIX_SIM_BINARY.
+# WITH_SIM gives each the simulator's path as KESTRIX_SIM_BINARY; the files
+# named in LONG (without .cpp) may take 10 minutes instead of 2, for runs that
+# do a long stretch of work on purpose, slower still under a sanitizer.
 function(morvel_add_gtest_dir dir label)
-  cmake_parse_arguments(T "WITH_SIM" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "WITH_SIM" "" "LIBS;LONG" ${ARGN})
   set(sim)
   if(T_WITH_SIM)
     set(sim WITH_SIM)
@@ -36,7 +38,11 @@ function(morvel_add_gtest_dir dir label)
   file(GLOB tests CONFIGURE_DEPENDS ${dir}/*_test.cpp)
   foreach(src IN LISTS tests)
     get_filename_component(base ${src} NAME_WE)
-    morvel_add_gtest(${label}_${base} LABEL ${label} SOURCES ${src}
+    set(timeout 120)
+    if(base IN_LIST T_LONG)
+      set(timeout 600)
+    endif()
+    morvel_add_gtest(${label}_${base} LABEL ${label} TIMEOUT ${timeout} SOURCES ${src}
       LIBS ${T_LIBS} ${sim})
   endforeach()
 endfunction()

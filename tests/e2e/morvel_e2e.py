@@ -348,3 +348,16 @@ def session_for(test, **kwargs):
     session = Session(**kwargs)
     test.addCleanup(session.shutdown)
     return session
+
+
+def session_with_phonebook(test, entries, **kwargs):
+    """session_for with the sample state's SIM phonebook replaced by
+    `entries` (the session keeps a copy of the state it starts from)."""
+    with open(SAMPLE_STATE, encoding="utf-8") as sample:
+        state = json.load(sample)
+    state["phonebook"]["entries"] = entries
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "state.json")
+        with open(path, "w", encoding="utf-8") as out:
+            json.dump(state, out)
+        return session_for(test, state=path, **kwargs)

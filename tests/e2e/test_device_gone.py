@@ -3,13 +3,10 @@ window says it is gone and what was cut short, keeps what the user typed,
 takes the device back under the same COM link, and a second Save PBook
 leaves exactly the typed numbers on the SIM."""
 
-import json
 import os
-import tempfile
 import unittest
 
-from morvel_e2e import (SAMPLE_STATE, find, find_all, press, session_for, text_of,
-                        wait_for)
+from morvel_e2e import find, find_all, press, session_with_phonebook, text_of, wait_for
 
 TAGS = [f"MASTER{n}" for n in range(1, 9)] + ["SERVICE"]
 TYPED = {tag: f"+4366490000{n}" for n, tag in enumerate(TAGS, 10)}
@@ -20,16 +17,9 @@ BEFORE.append({"index": 7, "number": "+43664555", "type": 145, "text": "IO"})
 
 class DeviceGone(unittest.TestCase):
     def start(self):
-        with open(SAMPLE_STATE, encoding="utf-8") as sample:
-            state = json.load(sample)
-        state["phonebook"]["entries"] = BEFORE
-        with tempfile.TemporaryDirectory() as folder:
-            path = os.path.join(folder, "state.json")
-            with open(path, "w", encoding="utf-8") as out:
-                json.dump(state, out)
-            # It answers ATE, the status poll's four queries, the listing, the
-            # centre query and three of the six erasures, then hangs up.
-            return session_for(self, com=5, state=path, sim_args=("--hangup-after", "10"))
+        # It answers ATE, the status poll's four queries, the listing, the
+        # centre query and three of the six erasures, then hangs up.
+        return session_with_phonebook(self, BEFORE, com=5, sim_args=("--hangup-after", "10"))
 
     def fields(self, s):
         return {tag: text_of(s.control("text", tag)) for tag in TAGS}

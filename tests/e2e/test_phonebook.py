@@ -2,14 +2,11 @@
 fields, save it, delete an entry chosen in the tree; the device keeps what
 it was given and an independent client reads the same."""
 
-import json
-import os
-import tempfile
 import unittest
 
 import pyatspi
 
-from morvel_e2e import SAMPLE_STATE, find_all, press, session_for, text_of, wait_for
+from morvel_e2e import find_all, press, session_with_phonebook, text_of, wait_for
 
 TAGS = [f"MASTER{n}" for n in range(1, 9)] + ["SERVICE"]
 
@@ -39,14 +36,7 @@ def node(e):
 
 class Phonebook(unittest.TestCase):
     def start(self):
-        with open(SAMPLE_STATE, encoding="utf-8") as sample:
-            state = json.load(sample)
-        state["phonebook"]["entries"] = BEFORE
-        with tempfile.TemporaryDirectory() as folder:
-            path = os.path.join(folder, "phonebook.json")
-            with open(path, "w", encoding="utf-8") as out:
-                json.dump(state, out)
-            self.session = session_for(self, com=3, state=path)
+        self.session = session_with_phonebook(self, BEFORE, com=3)
         return self.session.start_morvel()
 
     def tree(self):
