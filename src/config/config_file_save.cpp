@@ -96,8 +96,9 @@ void SaveConfigFile(const std::string& path, const ConfigTexts& texts) {
     temp.Remove();
     return WriteInPlace(target, bytes);
   }
-  // A failed sync is no refusal: the disk took the bytes it could not keep,
-  // and an in-place write would only change the old file for nothing.
+  // A failed sync is no refusal to fall back from: the disk took the bytes
+  // but cannot promise to keep them, and writing in place would only change
+  // the old file for nothing.
   SyncAndClose(temp.File(), target);
   if (int error = temp.RenameTo(target)) {
     // Refused over an existing file (a bind-mounted file, a folder that
