@@ -4,6 +4,7 @@
 // standard exception report adds the full stop.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -12,19 +13,27 @@
 
 namespace config {
 
+// The largest file loaded: 21 lines are at most a few kilobytes, and a file
+// with lines of any length up to this size still loads.
+constexpr std::size_t kMaxConfigFileSize = 1 << 20;
+
 // Writes `texts` to `path` as 21 lines. The file is written beside the
-// target under a temporary name and renamed into place only once it is
-// whole and on disk, so a failed save leaves the old file as it was; an
-// existing file keeps its owner, permissions, access control list and
-// extended attributes. A symbolic link stays and the file it names is
-// written, also when that does not exist yet. Refused with "File access
-// denied": a folder, an existing file this user may not write (for root,
-// one that grants nobody write access, or an immutable one), or a new file
-// in a folder this user may not create files in. A file with hard links,
-// someone else's file, one whose permissions or attributes cannot be
-// carried over, and one in a folder this user may not create files in are
-// written over in place instead, without cutting the old content before
-// the new one is written and with the room taken first.
+// target under a temporary name, private until it has the old file's owner,
+// permissions, access control list and extended attributes, and renamed
+// into place only once it is whole and on disk, so a failed save leaves the
+// old file as it was; the rename is made to survive a crash before success
+// is reported. A symbolic link stays and the file it names is written, also
+// when that does not exist yet. Refused with "File access denied": a
+// folder, an existing file this user may not write (for root, one that
+// grants nobody write access, or an immutable one), or a new file in a
+// folder this user may not create files in. Written over in place instead,
+// never doing worse than a plain write: a file with hard links, someone
+// else's file, one whose permissions or attributes cannot be carried over,
+// one in a folder this user may not create files in, that has no room for
+// a second copy or that allows no removal (chattr +a), and one the rename
+// is refused over; a new file in a folder that allows no removal is created
+// directly. The in-place write takes its room first, cuts the file
+// only when it shrinks, and puts the old bytes back when it fails.
 //
 // The window's save: gather the texts, texts[LineOf(field)] being the text
 // of the control FieldName(field), and call this with the dialog's name;
@@ -49,7 +58,9 @@ using FieldSetter = std::function<void(ConfigField field, const std::string& tex
 // The window's load: set the text of the control FieldName(field) in
 // `setField` and let its change handler filter it, as for any other text.
 // Only a plain file is read; a folder, a device or a pipe is refused with
-// "File access denied".
+// "File access denied", and a file larger than kMaxConfigFileSize, or one
+// that grows past it while it is read, with "File too large (a configuration
+// file is at most 1 MiB)", so that a huge file cannot block the window.
 void LoadConfigFile(const std::string& path, const FieldSetter& setField);
 
 }  // namespace config

@@ -16,6 +16,10 @@ namespace {
 
 constexpr char kEndOfFile = 26;  // Ctrl-Z ends a text file where it stands
 
+[[noreturn]] void RaiseTooLarge() {
+  throw EFileError("File too large (a configuration file is at most 1 MiB)", EFBIG);
+}
+
 // The file's bytes, read in blocks.
 class ByteReader {
  public:
@@ -37,6 +41,9 @@ class ByteReader {
       n = ::read(fd_, buffer_.data(), buffer_.size());
     } while (n < 0 && errno == EINTR);
     if (n < 0) RaiseFileError(errno, path_);
+    // Also when the file grows while it is read.
+    total_ += static_cast<std::size_t>(n);
+    if (total_ > kMaxConfigFileSize) RaiseTooLarge();
     next_ = 0;
     size_ = static_cast<std::size_t>(n);
     ended_ = n == 0;
@@ -47,6 +54,7 @@ class ByteReader {
   std::vector<char> buffer_;
   std::size_t next_ = 0;
   std::size_t size_ = 0;
+  std::size_t total_ = 0;
   bool ended_ = false;
 };
 
@@ -80,6 +88,7 @@ void LoadConfigFile(const std::string& path, const FieldSetter& setField) {
   if (::fstat(file.Get(), &info) != 0) RaiseFileError(errno, path);
   if (S_ISDIR(info.st_mode)) RaiseFileError(EISDIR, path);
   if (!S_ISREG(info.st_mode)) RaiseFileError(EACCES, path);
+  if (static_cast<std::size_t>(info.st_size) > kMaxConfigFileSize) RaiseTooLarge();
 
   ByteReader reader(file.Get(), path);
   if (!reader.AtEnd()) {

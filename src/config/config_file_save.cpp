@@ -37,12 +37,28 @@ void CheckReplaceable(const std::string& target, const struct stat& info) {
   if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) RaiseFileError(errno, target);
 }
 
-// Best effort: the file itself is safe already, and the save succeeded.
+std::string FolderOf(const std::string& target) {
+  const std::string folder = std::filesystem::path(target).parent_path();
+  return folder.empty() ? "." : folder;
+}
+
+// A temporary file there could be neither renamed over the file nor removed.
+bool InAppendOnlyFolder(const std::string& target) {
+  struct statx info {};
+  return ::statx(AT_FDCWD, FolderOf(target).c_str(), 0, STATX_TYPE, &info) == 0 &&
+         (info.stx_attributes & STATX_ATTR_APPEND) != 0;
+}
+
+// Makes the folder's new entry for `target` survive a crash: with the
+// folder's own sync or, where the folder cannot be opened (mode 0733) or
+// synced, with its whole file system's, reached through the file. Without
+// either the save is not reported as done.
 void SyncFolderOf(const std::string& target) {
-  std::filesystem::path folder = std::filesystem::path(target).parent_path();
-  FileDescriptor dir(
-      ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir) ::fsync(dir.Get());
+  FileDescriptor dir(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir && ::fsync(dir.Get()) == 0) return;
+  FileDescriptor file(
+      ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+  if (!file || ::syncfs(file.Get()) != 0) RaiseFileError(errno, target);
 }
 
 }  // namespace
@@ -55,18 +71,24 @@ void SaveConfigFile(const std::string& path, const ConfigTexts& texts) {
   if (!exists && errno != ENOENT) RaiseFileError(errno, target);
   if (exists) CheckReplaceable(target, old);
 
-  TempFile temp(target);
+  if (InAppendOnlyFolder(target)) {
+    if (exists) return WriteInPlace(target, bytes);
+    CreateInPlace(target, bytes);
+    return SyncFolderOf(target);
+  }
+  TempFile temp(target, exists);
   if (!temp.Created() && !exists) RaiseFileError(temp.Error(), target);
   // Where a replacement would not be the same file to everyone who uses it,
   // the file is written over in place instead, as an editor would: its other
   // names would keep the old content, and someone else's file would change
   // hands or lose who else may write it. So is a file in a folder this user
-  // may write files in but not create them.
+  // may write files in but not create them, or one without room for a
+  // second copy.
   if (exists && (!temp.Created() || old.st_nlink > 1 || !temp.TakeAttributesOf(target, old))) {
     return WriteInPlace(target, bytes);
   }
   try {
-    WriteOver(temp.File(), bytes, target);
+    WriteNew(temp.File(), bytes, target);
   } catch (const EFileError& error) {
     // A disk or quota too full for a second copy may still take the new
     // content in the room the old one holds.
@@ -74,7 +96,17 @@ void SaveConfigFile(const std::string& path, const ConfigTexts& texts) {
     temp.Remove();
     return WriteInPlace(target, bytes);
   }
-  temp.RenameTo(target);
+  // A failed sync is no refusal to fall back from: the disk took the bytes
+  // but cannot promise to keep them, and writing in place would only change
+  // the old file for nothing.
+  SyncAndClose(temp.File(), target);
+  if (int error = temp.RenameTo(target)) {
+    // Refused over an existing file (a bind-mounted file, a folder that
+    // allows no removal), where a plain write still succeeds.
+    if (!exists) RaiseFileError(error, target);
+    temp.Remove();
+    return WriteInPlace(target, bytes);
+  }
   SyncFolderOf(target);
 }
 

@@ -97,6 +97,9 @@ TEST_F(Fields, TypedAndPastedTextsAreFilteredWithTheCaretAtTheEnd) {
     EXPECT_EQ(edit->text(), io.second) << io.first;
     EXPECT_EQ(edit->cursorPosition(), edit->text().size());
   }
+  // Past the line edit's own limit of 32,767 characters, as from a file.
+  Paste(form_->SMSPhone4, QString(40000, ' ') + "+421");
+  EXPECT_EQ(form_->SMSPhone4->text(), "+421");
   // The program's own texts pass the same filters.
   form_->SetFieldText(ConfigField::SERVICE, "+43664123456789012");
   EXPECT_EQ(form_->SERVICE->text(), "+436641234567");
@@ -104,7 +107,7 @@ TEST_F(Fields, TypedAndPastedTextsAreFilteredWithTheCaretAtTheEnd) {
   EXPECT_EQ(form_->SMSCentrum->text(), "+43 not filtered");
 }
 
-TEST_F(Fields, CharactersWithoutAnEightBitCodeAreRefused) {
+TEST_F(Fields, CharactersWithoutAnEightBitCodeAreRefusedAlsoWhenComposed) {
   struct Case {
     QLineEdit* edit;
     bool pasted;
@@ -115,6 +118,8 @@ TEST_F(Fields, CharactersWithoutAnEightBitCodeAreRefused) {
   const Case cases[] = {
       {form_->SMSText1, false, "", "Ahoj \u010dau", "Ahoj au"},
       {form_->SMSText2, true, "", "Ahoj \u010dau", "Ahoj "},
+      {form_->SMStext5, true, "", "Ahoj c\u030cau", "Ahoj "},
+      {form_->SMSText6, false, "", "Ahoj c\u030cau", "Ahoj au"},
       {form_->SMStext3, true, "", "\u20ac 5", ""},
       {form_->SMStext4, false, "Hi", "\U0001F600!", "Hi!"},
       {form_->MASTER1, false, "", "+42\u20ac1", "+421"},

@@ -3,6 +3,7 @@
 // bytes -> resulting fields, starting from fields that all hold something.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -50,7 +51,8 @@ std::string Lines(const std::vector<std::string>& lines) {
 }
 
 TEST(ConfigFileLoad, FileBytesToFields) {
-  constexpr std::size_t kMiB = 1 << 20;
+  // Long lines, in a file just short of the largest one loaded.
+  constexpr std::size_t kLong = config::kMaxConfigFileSize - 64;
   std::vector<std::string> full;
   for (std::size_t line = 0; line < kConfigFieldCount; ++line) {
     full.push_back("+4" + std::to_string(line));
@@ -85,13 +87,13 @@ TEST(ConfigFileLoad, FileBytesToFields) {
       {"8-bit first character", "\35112\r\n", true, {"\35112"}},  // octal 351, then 12
       {"60-character text", tenEmpty + std::string(60, 'x'), true,
        afterTenEmpty({std::string(40, 'x')})},
-      {"long leading blanks", std::string(kMiB, ' ') + "+421\r\n+22", true, {"+421", "+22"}},
-      {"a far plus resets", "x" + std::string(kMiB, '1') + "+\r\n+22", true, {"+", "+22"}},
+      {"long leading blanks", std::string(kLong, ' ') + "+421\r\n+22", true, {"+421", "+22"}},
+      {"a far plus resets", "x" + std::string(kLong, '1') + "+\r\n+22", true, {"+", "+22"}},
       {"long tail after a number",
-       "+421" + std::string(kMiB, 'a') + "\n+22",
+       "+421" + std::string(kLong, 'a') + "\n+22",
        true,
        {"+421", "+22"}},
-      {"long text line", tenEmpty + std::string(kMiB, 'y') + "\r\n+55", true,
+      {"long text line", tenEmpty + std::string(kLong, 'y') + "\r\n+55", true,
        afterTenEmpty({std::string(40, 'y'), "+55"})},
   };
   morvel::test::TempFolder folder;
@@ -104,6 +106,30 @@ TEST(ConfigFileLoad, FileBytesToFields) {
       std::copy(c.fields.begin(), c.fields.end(), expected.begin());
     }
     EXPECT_EQ(Load(file), expected) << c.name;
+  }
+}
+
+// A file that large is no configuration, and reading it could block the
+// window for minutes: refused before a field is set, or, when it grows past
+// the limit while it is read (after the first line here), once it does.
+TEST(ConfigFileLoad, AFileLargerThanAnyConfigurationIsRefused) {
+  morvel::test::TempFolder folder;
+  const std::string file = folder.File("kestrix.mvf");
+  const std::pair<std::size_t, std::size_t> sizeAndGrowth[] = {{config::kMaxConfigFileSize - 5, 0},
+                                                               {6, config::kMaxConfigFileSize}};
+  for (auto [size, growth] : sizeAndGrowth) {
+    morvel::test::WriteAll(file, "+421\r\n" + std::string(size, '1'));
+    std::size_t set = 0;
+    std::string told;
+    try {
+      config::LoadConfigFile(file, [&](ConfigField, const std::string&) {
+        if (set++ == 0) std::ofstream(file, std::ios::app) << std::string(growth, '1');
+      });
+    } catch (const config::EFileError& error) {
+      told = error.what();
+    }
+    EXPECT_EQ(told, "File too large (a configuration file is at most 1 MiB)") << growth;
+    EXPECT_EQ(set, growth == 0 ? 0u : 1u);
   }
 }
 

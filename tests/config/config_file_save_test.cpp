@@ -14,12 +14,17 @@
 #include <gtest/gtest.h>
 #include <seccomp.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "config/config_file.h"
 #include "support/temp_folder.h"
@@ -122,6 +127,11 @@ TEST(ConfigFileSave, ReplacingKeepsModeOwnerAndLinksAndLeavesNoTemporaryFile) {
   gid_t group = geteuid() == 0 ? morvel::test::kNobody : getegid();
   ASSERT_EQ(chown(file.c_str(), owner, group), 0);
   fs::create_symlink(file, folder.File("link.mvf"));
+  // Left by saves killed on the way: only the one of a process that is gone
+  // is ours to remove; process 1 runs, and the other is another file's.
+  const std::set<std::string> kept = {".kestrix.mvf.1-0.tmp", ".other.mvf.99999999-0.tmp"};
+  for (const std::string& name : kept) WriteAll(folder.File(name), "left");
+  WriteAll(folder.File(".kestrix.mvf.99999999-0.tmp"), "left");
 
   config::SaveConfigFile(folder.File("link.mvf"), SampleTexts());
   EXPECT_EQ(ReadAll(file), FileBytes(SampleTexts()));
@@ -131,7 +141,9 @@ TEST(ConfigFileSave, ReplacingKeepsModeOwnerAndLinksAndLeavesNoTemporaryFile) {
   EXPECT_EQ(info.st_mode & 07777, 0640u);
   EXPECT_EQ(info.st_uid, owner);
   EXPECT_EQ(info.st_gid, group);
-  EXPECT_EQ(Names(folder), (std::set<std::string>{"kestrix.mvf", "link.mvf"}));
+  std::set<std::string> expected = {"kestrix.mvf", "link.mvf"};
+  expected.insert(kept.begin(), kept.end());
+  EXPECT_EQ(Names(folder), expected);
 
   // With other names the file is written over in place: they see the change.
   std::string otherFolder = folder.File("other");
@@ -176,33 +188,140 @@ TEST(ConfigFileSave, ADanglingLinkGetsItsFileAndStays) {
   EXPECT_EQ(ReadAll(folder.File("new.mvf")), FileBytes(SampleTexts()));
 }
 
-// A file system that answers a change of owner, or of mode, access list and
-// attributes (all set as extended attributes), with an error of its own
-// (FUSE, network mounts) gets the file written in place.
-TEST(ConfigFileSave, AFailingOwnerModeOrAttributeChangeWritesInPlace) {
-  TempFolder folder;
-  const std::string file = folder.File("kestrix.mvf");
-  const std::pair<const char*, int> failures[] = {
-      {"fchown", ENOSYS}, {"fchown", EOPNOTSUPP}, {"fsetxattr", EOPNOTSUPP}};
-  for (const auto& [call, error] : failures) {
-    SCOPED_TRACE(call);
-    WriteAll(file, "kept\r\n");
-    ASSERT_EQ(setxattr(file.c_str(), "user.origin", "kestrix", 7, 0), 0);
+enum class Before {
+  Existing,          // kestrix.mvf exists
+  New,               // it does not yet
+  HardLinked,        // it is also second.mvf, so it is written in place
+  ShrinkingInPlace,  // so, and the new content is shorter
+  AppendOnlyFolder,  // the folder is chattr +a
+  NewInAppendOnly,   // both
+  UnreadableFolder,  // the folder is 0733, the file nobody's, saved by nobody
+  WriteOnly,         // the file is 0200 and nobody's, saved by nobody
+};
+
+// A system call refused with `error`: always, or only when it creates a file
+// (glibc opens with openat), or one whose mode is not 0600.
+enum When { kAlways, kCreating, kCreatingNotPrivate };
+struct Refused {
+  const char* call;
+  int error;
+  When when = kAlways;
+};
+
+// In a forked child: from now on the calls are refused; exits with 97 when
+// they cannot be.
+void Refuse(const std::vector<Refused>& calls) {
+  scmp_filter_ctx filter = seccomp_init(SCMP_ACT_ALLOW);
+  bool added = prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0;
+  for (const Refused& r : calls) {
+    std::vector<scmp_arg_cmp> only;
+    if (r.when != kAlways) only.push_back(SCMP_A2(SCMP_CMP_MASKED_EQ, O_CREAT, O_CREAT));
+    if (r.when == kCreatingNotPrivate) only.push_back(SCMP_A3(SCMP_CMP_NE, 0600));
+    added = added && seccomp_rule_add_array(filter, SCMP_ACT_ERRNO(r.error),
+                                            seccomp_syscall_resolve_name(r.call), only.size(),
+                                            only.data()) == 0;
+  }
+  if (!added || seccomp_load(filter) != 0) std::_Exit(97);
+}
+
+// Sets or clears an inode flag (FS_APPEND_FL, FS_IMMUTABLE_FL) as chattr
+// does; false with errno set where the file system or user cannot.
+bool SetFlag(const fs::path& path, int flag, bool on) {
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  int flags = 0;
+  bool set = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+             (flags = on ? flags | flag : flags & ~flag, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+  const int error = errno;
+  if (fd >= 0) close(fd);
+  errno = error;
+  return set;
+}
+
+// Faults injected into a save (a call refused through seccomp, chattr, a
+// file size limit that stops a write part-way, folder and file modes): what
+// the disk holds afterwards and what the user is told. The user is told
+// success exactly when the new bytes are on disk: there, and every sync
+// asked for succeeded.
+TEST(ConfigFileSave, FaultsLeaveTheDiskAsTheUserIsTold) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root for chattr and for files of another user";
+  using enum Before;
+  struct Fault {
+    const char* name;
+    Before before;
+    std::string disk;  // "old" ("none" for a new file), "new in place" or "new file"
+    std::string told = "";
+    std::vector<Refused> refused = {};
+    rlim_t writeLimit = RLIM_INFINITY;
+  };
+  const std::string kInPlace = "new in place", kNewFile = "new file";
+  const Fault faults[] = {
+      {"owner change unsupported", Existing, kInPlace, "", {{"fchown", ENOSYS}}},
+      {"owner change refused", Existing, kInPlace, "", {{"fchown", EOPNOTSUPP}}},
+      {"attributes refused", Existing, kInPlace, "", {{"fsetxattr", EOPNOTSUPP}}},
+      {"creation not private", Existing, kNewFile, "", {{"openat", EIO, kCreatingNotPrivate}}},
+      {"append-only folder", AppendOnlyFolder, kInPlace},
+      {"append-only folder, new file", NewInAppendOnly, kNewFile},
+      {"rename over a bind mount", Existing, kInPlace, "", {{"rename", EBUSY}}},
+      {"no room for a file", Existing, kInPlace, "", {{"openat", ENOSPC, kCreating}}},
+      {"no quota for a file", Existing, kInPlace, "", {{"openat", EDQUOT, kCreating}}},
+      {"0733 folder", UnreadableFolder, kNewFile},
+      {"0733 folder, syncfs fails", UnreadableFolder, kNewFile, "I/O error 5", {{"syncfs", EIO}}},
+      {"late ENOSPC from fsync", Existing, "old", "I/O error 28", {{"fsync", ENOSPC}}},
+      {"in place, write stops part-way", HardLinked, "old", "I/O error 27", {}, 100},
+      {"in place, fsync fails", HardLinked, "old", "I/O error 5", {{"fsync", EIO}}},
+      {"growth refused, new file", New, kNewFile, "", {{"ftruncate", EPERM}}},
+      {"growth refused, in place", HardLinked, kInPlace, "", {{"ftruncate", EPERM}}},
+      {"cut refused", ShrinkingInPlace, "old", "File access denied", {{"ftruncate", EPERM}}},
+      {"write-only file", WriteOnly, kInPlace},
+  };
+  for (const Fault& f : faults) {
+    SCOPED_TRACE(f.name);
+    TempFolder folder;
+    const std::string file = folder.File("kestrix.mvf");
+    const bool shrinks = f.before == ShrinkingInPlace;
+    const std::string old = shrinks ? FileBytes(SampleTexts()) : "kept\r\n";
+    const ConfigTexts texts = shrinks ? ConfigTexts{"+421"} : SampleTexts();
+    if (f.before != New && f.before != NewInAppendOnly) {
+      WriteAll(file, old);
+      ASSERT_EQ(setxattr(file.c_str(), "user.origin", "kestrix", 7, 0), 0);
+    }
+    if (f.before == HardLinked || shrinks) fs::create_hard_link(file, folder.File("second.mvf"));
+    const bool nobody = f.before == UnreadableFolder || f.before == WriteOnly;
+    if (nobody) {
+      ASSERT_EQ(chown(file.c_str(), morvel::test::kNobody, morvel::test::kNobody), 0);
+      ASSERT_EQ(chmod(file.c_str(), f.before == WriteOnly ? 0200 : 0644), 0);
+      ASSERT_EQ(chmod(folder.Path().c_str(), f.before == WriteOnly ? 0777 : 0733), 0);
+    }
+    const bool appendOnly = f.before == AppendOnlyFolder || f.before == NewInAppendOnly;
+    if (appendOnly && !SetFlag(folder.Path(), FS_APPEND_FL, true)) {
+      std::printf("%s: skipped, no append-only folders here: %s\n", f.name, strerror(errno));
+      continue;
+    }
     const ino_t before = Inode(file);
     ExpectInChild(
-        false,
-        [call = call, error = error] {
-          scmp_filter_ctx filter = seccomp_init(SCMP_ACT_ALLOW);
-          if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-              seccomp_rule_add(filter, SCMP_ACT_ERRNO(error), seccomp_syscall_resolve_name(call),
-                               0) != 0 ||
-              seccomp_load(filter) != 0) {
-            std::_Exit(97);
+        nobody,
+        [&] {
+          const rlimit limit{f.writeLimit, f.writeLimit};
+          if (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            std::_Exit(96);
           }
+          Refuse(f.refused);
         },
-        [&] { config::SaveConfigFile(file, SampleTexts()); }, "");
-    EXPECT_EQ(ReadAll(file), FileBytes(SampleTexts()));
-    EXPECT_EQ(Inode(file), before);
+        [&] { config::SaveConfigFile(file, texts); }, f.told);
+    if (appendOnly) SetFlag(folder.Path(), FS_APPEND_FL, false);
+    const std::string bytes = ReadAll(file);
+    EXPECT_EQ(!fs::exists(file)           ? "none"
+              : bytes == old              ? "old"
+              : bytes != FileBytes(texts) ? "mixed"
+              : Inode(file) == before     ? kInPlace
+                                          : kNewFile,
+              f.disk);
+    // Told as checked above: success exactly for new bytes that every sync took.
+    const bool synced = std::none_of(f.refused.begin(), f.refused.end(), [](const Refused& r) {
+      return std::string_view(r.call).find("sync") != std::string_view::npos;
+    });
+    EXPECT_EQ(f.told.empty(), f.disk.starts_with("new") && synced);
+    for (const std::string& name : Names(folder)) EXPECT_FALSE(name.starts_with(".")) << name;
   }
 }
 
@@ -250,19 +369,11 @@ TEST(ConfigFileSave, ImmutableFileIsRefused) {
   TempFolder folder;
   std::string file = folder.File("kestrix.mvf");
   WriteAll(file, "kept\r\n");
-  int fd = open(file.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  int flags = 0;
-  bool immutable = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                   (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
-  if (!immutable) {
-    close(fd);
+  if (!SetFlag(file, FS_IMMUTABLE_FL, true)) {
     GTEST_SKIP() << "this file system or user cannot make a file immutable: " << strerror(errno);
   }
   std::string told = Refusal([&] { config::SaveConfigFile(file, SampleTexts()); });
-  flags &= ~FS_IMMUTABLE_FL;
-  ioctl(fd, FS_IOC_SETFLAGS, &flags);
-  close(fd);
+  SetFlag(file, FS_IMMUTABLE_FL, false);
   EXPECT_EQ(told, "File access denied");
   EXPECT_EQ(ReadAll(file), "kept\r\n");
 }

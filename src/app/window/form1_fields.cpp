@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <limits>
 
 #include "app/window/bit_button.h"
 #include "app/window/field_undo.h"
@@ -56,6 +57,10 @@ void TForm1::ConnectFieldHandlers() {
   for (const auto& [field, handler] : changes) {
     QLineEdit* edit = findChild<QLineEdit*>(Latin1(std::string(config::FieldName(field))));
     fields_[config::LineOf(field)] = edit;
+    // The filter limits what a field holds, not the line edit: cut to the
+    // edit's own 32,767 characters, a paste would lose a number behind a
+    // long run of blanks that loading the same line from a file keeps.
+    edit->setMaxLength(std::numeric_limits<int>::max());
     undos_[config::LineOf(field)] = new FieldUndo(edit);
     connect(edit, &QLineEdit::textChanged, this,
             Guarded([this, edit, handler = handler] { (this->*handler)(edit); }));

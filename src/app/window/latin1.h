@@ -18,5 +18,6 @@ inline std::string Bytes(const QString& text) {
 // A field's text as its filter is to see it. A character without an 8-bit
 // code is refused like any other the filter refuses, never read as "?": the
 // text ends before it. In front of a number, where the filter would keep
-// whatever stands first, such characters are dropped instead.
+// whatever stands first, such characters are dropped instead. The text is
+// seen in its composed form (NFC): "c" with a combining caron is "č".
 std::string FilterInput(const QString& text, config::FieldKind kind);
