@@ -36,6 +36,7 @@ class RecordingView : public DialogueView {
   void SetActivePage(int index) override { activePage_ = index; }
   void ClearSmsMemo() override { memo_.clear(); }
   void AppendSmsMemo(const std::string& text) override { memo_ += text; }
+  void Report(const std::string& message) override { reports_.push_back(message); }
 
   // ---- What the user does and sees.
   const config::ConfigTexts& Fields() const { return fields_; }
@@ -44,6 +45,7 @@ class RecordingView : public DialogueView {
   bool ClickNode(int number);
   void ClearSelection() { selected_.reset(); }
   const std::vector<std::string>& MonitorLines() const { return monitor_; }
+  const std::vector<std::string>& Reports() const { return reports_; }
 
  private:
   LineEngineChecker& checker_;
@@ -51,6 +53,7 @@ class RecordingView : public DialogueView {
   std::vector<std::string> tree_;
   std::optional<std::size_t> selected_;
   std::vector<std::string> monitor_;
+  std::vector<std::string> reports_;
   std::string memo_;
   int linkProgress_ = 0;
   int activePage_ = 0;

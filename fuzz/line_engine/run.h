@@ -5,7 +5,6 @@
 // run a deliberately broken one through the same checks.
 #pragma once
 
-#include "app/dialogue/device_refusal.h"
 #include "line_engine/invariants.h"
 #include "line_engine/recording_port.h"
 #include "line_engine/recording_view.h"
@@ -33,7 +32,6 @@ void AsTheWindowDoes(Handler handler) {
   try {
     handler();
   } catch (const EConvertError&) {
-  } catch (const EDeviceRefusal&) {
   } catch (const PortChoiceCancelled&) {
   }
 }

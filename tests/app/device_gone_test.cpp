@@ -11,7 +11,6 @@
 namespace morvel::test {
 namespace {
 
-const std::string kOk = "\r\nOK\r\n";
 
 class DeviceGone : public FormOnPty {
  protected:

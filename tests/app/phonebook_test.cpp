@@ -17,7 +17,6 @@ constexpr Field kNumberFields[] = {&TForm1::MASTER1, &TForm1::MASTER2, &TForm1::
                                    &TForm1::MASTER4, &TForm1::MASTER5, &TForm1::MASTER6,
                                    &TForm1::MASTER7, &TForm1::MASTER8, &TForm1::SERVICE};
 const std::string kList = "AT+CPBR=1,100\r\n";
-const std::string kOk = "\r\nOK\r\n";
 
 // The filler command that only draws an OK, `n` times.
 std::string Fillers(int n) {
