@@ -5,7 +5,8 @@
 
 bool Dialogue::ExchangeInProgress() const {
   return State.PhoneErasePending || State.PhoneWritePending || State.SmsDeletePending ||
-         State.SmsWriteAfterDelete || State.Commands.Holds([](const QueuedCommand& c) { return IsExchange(c.By); });
+         State.SmsWriteAfterDelete ||
+         State.Commands.Holds([](const QueuedCommand& c) { return IsExchange(c.By); });
 }
 
 bool Dialogue::ButtonsMayStart() const {

@@ -163,7 +163,15 @@ void Dialogue::Pump() {
   if (!next) return;
   if (next->WaitBefore != 0) BlockingWait(next->WaitBefore);
   State.Commands.Alive(State.Ticks);
-  Write(next->LineEnd ? next->Line + "\r\n" : next->Line);
+  try {
+    Write(next->LineEnd ? next->Line + "\r\n" : next->Line);
+  } catch (...) {
+    // Never written, so never answered: it must not hold up the queue, and
+    // the exchange it belongs to cannot go on.
+    State.Commands.Finish();
+    if (IsExchange(next->By)) EndExchanges();
+    throw;
+  }
 }
 
 void Dialogue::Write(const std::string& bytes) {

@@ -170,12 +170,10 @@ void Dialogue::ListingAnswered(const QueuedCommand& command, const std::string& 
     // been refused means the refusal was for another reason.
     if (result == "OK" && State.PhonebookLast != 0) {
       ListPhonebook(command.By);
-    } else {
-      ReportRefusal({"AT+CPBR=1,100", command.By}, State.ListingRefusal);
+      return;
     }
-    return;
-  }
-  if (result != "OK" && !MeansEmpty(result)) {
+    ReportRefusal({"AT+CPBR=1,100", command.By}, State.ListingRefusal);
+  } else if (result != "OK" && !MeansEmpty(result)) {
     // A SIM with fewer locations refuses the whole range as an invalid index.
     if (State.PhonebookLast == 0 && (result == "ERROR" || result == "+CME ERROR: 21")) {
       State.ListingRefusal = result;
@@ -184,15 +182,12 @@ void Dialogue::ListingAnswered(const QueuedCommand& command, const std::string& 
     }
     ReportRefusal(command, result);
   }
-  if (command.By == Owner::kLoadPhonebook) {
-    view_.StepDone("phonebook read");
-    // The listing's end asks for the centre, still as part of Load PBook.
-    if (!State.CentreAsked && PortNumber() != 0) {
-      State.CentreAsked = true;
-      Queue("AT+CSCA?", Owner::kLoadPhonebook);
-    }
-  } else if (command.By != Owner::kQuietListing) {
-    view_.StepDone("phonebook read");
+  if (command.By == Owner::kQuietListing) return;
+  view_.StepDone("phonebook read");
+  // The listing's end asks for the centre, still as part of Load PBook.
+  if (command.By == Owner::kLoadPhonebook && !State.CentreAsked && PortNumber() != 0) {
+    State.CentreAsked = true;
+    Queue("AT+CSCA?", Owner::kLoadPhonebook);
   }
 }
 

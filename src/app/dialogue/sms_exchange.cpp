@@ -34,8 +34,7 @@ config::ConfigField TextField(int32_t slot) {
 
 // How far a writing that stops at `slot` got.
 std::string StoppedAt(int32_t slot) {
-  return "Save SMSs stopped after storing " + DecimalText(slot - kFirstSlot) +
-         " of the 6 messages";
+  return "Save SMSs stopped after storing " + DecimalText(slot - kFirstSlot) + " of the 6 messages";
 }
 
 }  // namespace
