@@ -272,7 +272,8 @@ TEST_F(SmsStore, ARefusedListingIsReportedUnlessTheStoreIsEmpty) {
     FormOnPty::Answer("AT+CMGL=ALL\r\n", answer);
     const std::vector<std::pair<std::string, std::string>> told(
         reports_.Reports().begin() + static_cast<std::ptrdiff_t>(before), reports_.Reports().end());
-    EXPECT_EQ(told, report.empty() ? decltype(told){} : decltype(told){{"Morvel", report}});
+    using Told = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(told, report.empty() ? Told{} : Told{{"Morvel", report}});
   }
 }
 
