@@ -273,7 +273,7 @@ TEST_F(SmsStore, ARefusedListingIsReportedUnlessTheStoreIsEmpty) {
     const std::vector<std::pair<std::string, std::string>> told(
         reports_.Reports().begin() + static_cast<std::ptrdiff_t>(before), reports_.Reports().end());
     using Told = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(told, report.empty() ? Told{} : Told{{"Morvel", report}});
+    EXPECT_EQ(told, (report.empty() ? Told{} : Told{{"Morvel", report}}));
   }
 }
 
