@@ -73,17 +73,21 @@ void Dialogue::CompleteLine() {
 
 void Dialogue::RouteLine(const std::string& line) {
   const QueuedCommand* command = State.Commands.InFlight();
-  if (command) State.Commands.Alive(State.Ticks);
   // A listed message's text is whatever the sender wrote: a stranger's text
   // that looks like a reply must not fill a field or drive an exchange.
   if (State.SmsTextPending) {
+    State.Commands.Alive(State.Ticks);
     SmsTextLine(line);
   } else if (command && line == command->Line) {
+    State.Commands.Alive(State.Ticks);
     EchoSeen();
   } else if (IsFinalResult(line)) {
     // Answers only the command in flight; a late or stray one changes nothing.
     if (command) FinalResult(line);
   } else if (command && IsInformationFor(command->Line, line)) {
+    // Only the command's own lines keep it alive: a device that keeps
+    // sending lines of its own must not hold off its time limit.
+    State.Commands.Alive(State.Ticks);
     InformationLine(*command);
   } else {
     UnsolicitedLine(line);
