@@ -97,15 +97,11 @@ void Modem::HandleLine(const CommandLineParser::Completed& done, Clock::time_poi
     Restart(std::move(faults), now);
     return;
   }
-  Answered answered;
+  Answered answered;  // an ignored line has none
   if (!commands) {
     answered.reply = Render(Result::Error());
-  } else if (faults.ignore) {
-    answered.reply.clear();
-  } else if (faults.fail) {
-    answered.reply = Render(Result::Error());
-  } else {
-    answered = RunLine(*commands);
+  } else if (!faults.ignore) {
+    answered = faults.fail ? Answered{Render(Result::Error())} : RunLine(*commands);
   }
   Answer(std::move(answered.reply), answered.simWrite, std::move(faults), now);
 }

@@ -49,7 +49,7 @@ std::string Pattern(const std::string& flag, const std::string& text) {
 }
 
 // CMD:REST, the command being what comes before the first colon.
-std::pair<std::string, std::string> AtCommandSplit(const std::string& flag, const std::string& text,
+std::pair<std::string, std::string> CommandAndRest(const std::string& flag, const std::string& text,
                                                    const std::string& shape) {
   std::size_t colon = text.find(':');
   std::string command = CommandPattern(text.substr(0, colon));
@@ -66,7 +66,7 @@ IncomingMessage Incoming(const std::string& text) {
     if (message.command.empty()) throw UsageError(flag + " needs CMD or CMD:NUMBER:TEXT");
     return message;
   }
-  auto [command, rest] = AtCommandSplit(flag, text, "CMD or CMD:NUMBER:TEXT");
+  auto [command, rest] = CommandAndRest(flag, text, "CMD or CMD:NUMBER:TEXT");
   std::size_t colon = rest.find(':');
   if (colon == std::string::npos) throw UsageError(flag + " needs CMD or CMD:NUMBER:TEXT");
   message.command = command;
@@ -189,7 +189,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
     } else if (flag == "--lose") {
       o.lose.push_back(Pattern(flag, value()));
     } else if (flag == "--unsolicited-at") {
-      auto [command, line] = AtCommandSplit(flag, value(), "CMD:LINE, for instance +CMGD=3:RING");
+      auto [command, line] = CommandAndRest(flag, value(), "CMD:LINE, for instance +CMGD=3:RING");
       o.unsolicitedAt.push_back({command, line});
     } else if (flag == "--incoming-at") {
       o.incomingAt.push_back(Incoming(value()));
