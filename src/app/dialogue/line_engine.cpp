@@ -170,6 +170,8 @@ void Dialogue::Pump() {
     // the exchange it belongs to cannot go on.
     State.Commands.Finish();
     if (IsExchange(next->By)) EndExchanges();
+    // No port could be opened: every later write would ask for one again.
+    if (PortNumber() == 0) State.Commands.Clear();
     throw;
   }
 }
