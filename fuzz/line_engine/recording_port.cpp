@@ -22,6 +22,7 @@ void RecordingPort::WriteText(const std::string& text) {
   }
   written_.push_back(text);
   checker_.Written(text, view_.Fields());
+  if (comNumber_ != 0) modem_.Receive(text);
 }
 
 char RecordingPort::TakeChar() {

@@ -54,6 +54,11 @@ void RecordingView::AddTreeNode(const std::string& text) {
   checker_.PhonebookChanged(text);
 }
 
+void RecordingView::Report(const std::string& message) {
+  checker_.Reported();
+  reports_.push_back(message);
+}
+
 std::optional<std::string> RecordingView::SelectedNodeText() const {
   if (!selected_) return std::nullopt;
   return tree_[*selected_];

@@ -1,7 +1,8 @@
 // The window as the dialogue sees it, without widgets: fields that filter
 // what they are given as the window's change handlers do, a tree with a
 // selection, the pages, the memo, the monitor, the link bar and the buttons.
-// Tells the checker whenever the phonebook changes.
+// Tells the checker whenever the phonebook changes and whenever the user is
+// told something.
 #pragma once
 
 #include <optional>
@@ -36,7 +37,7 @@ class RecordingView : public DialogueView {
   void SetActivePage(int index) override { activePage_ = index; }
   void ClearSmsMemo() override { memo_.clear(); }
   void AppendSmsMemo(const std::string& text) override { memo_ += text; }
-  void Report(const std::string& message) override { reports_.push_back(message); }
+  void Report(const std::string& message) override;
 
   // ---- What the user does and sees.
   const config::ConfigTexts& Fields() const { return fields_; }
