@@ -67,9 +67,12 @@ void AnswerWatch::LineEnded(const std::string& line) {
 
 void AnswerWatch::Answered(const std::string& result) {
   if (result != "OK" && !MeansEmpty(result) && RefusalIsReported(*awaited_)) {
-    unreported_ = "not reported: " + result + " to " + *awaited_;
-    listingRefused_ =
+    // A listing refused as past the SIM's end may ask for the SIM's range
+    // first, once the session set-up a restart queued is done.
+    const bool pastTheEnd =
         awaited_->starts_with("AT+CPBR=1,") && (result == "ERROR" || result == "+CME ERROR: 21");
+    (pastTheEnd ? listingUnreported_ : unreported_) =
+        "not reported: " + result + " to " + *awaited_;
   }
   awaited_.reset();
   storeOpen_ = false;
@@ -77,10 +80,7 @@ void AnswerWatch::Answered(const std::string& result) {
 }
 
 void AnswerWatch::Lost(const std::string& why) {
-  if (SilenceIsReported(*awaited_)) {
-    unreported_ = "not reported: " + *awaited_ + why;
-    listingRefused_ = false;
-  }
+  if (SilenceIsReported(*awaited_)) unreported_ = "not reported: " + *awaited_ + why;
   awaited_.reset();
   promptSeen_ = false;
   listedTextNext_ = false;
@@ -94,13 +94,18 @@ void AnswerWatch::Ticked() {
 }
 
 void AnswerWatch::RequireReported(std::string_view bytes) {
-  // A listing refused as past the SIM's end asks for the SIM's range first.
-  if (listingRefused_ && bytes == "AT+CPBR=?\r\n") unreported_.clear();
   ActionDone();
+  if (bytes == "AT+CPBR=?\r\n") listingUnreported_.clear();
+  if (bytes.ends_with("\r\n")) bytes.remove_suffix(2);
+  if (RefusalIsReported(bytes)) Finished();
 }
 
 void AnswerWatch::ActionDone() {
   if (!unreported_.empty()) violations_.push_back(std::exchange(unreported_, {}));
+}
+
+void AnswerWatch::Finished() {
+  if (!listingUnreported_.empty()) violations_.push_back(std::exchange(listingUnreported_, {}));
 }
 
 }  // namespace fuzz

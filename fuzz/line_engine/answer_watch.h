@@ -7,7 +7,8 @@
 // 10 ticks from the last sign of life, 2 for ESC, ends the wait); no command
 // is written while a store's prompt may be open, where it would become the
 // message's text; an exchange's command refused or gone unanswered is
-// reported before anything more is written.
+// reported before anything more is written (a listing refused as past the
+// SIM's end: before the next exchange, unless the SIM's range is asked).
 #pragma once
 
 #include <cstdint>
@@ -28,9 +29,15 @@ class AnswerWatch {
   void LineGrew(const std::string& line);
   void LineEnded(const std::string& line);
   void Ticked();
-  void Reported() { unreported_.clear(); }
+  void Reported() {
+    unreported_.clear();
+    listingUnreported_.clear();
+  }
   // Between actions: what should have been reported by now was.
   void ActionDone();
+  // At the end, or when the next exchange writes: a refused listing was
+  // reported or followed by a question for the SIM's range.
+  void Finished();
   // The line that ends next is the text of a listed message, not a reply.
   bool ListedTextNext() const { return listedTextNext_; }
 
@@ -51,8 +58,7 @@ class AnswerWatch {
   bool promptSeen_ = false;
   bool listedTextNext_ = false;
   std::string unreported_;
-  // The refusal is of a listing, which may ask for the SIM's range instead.
-  bool listingRefused_ = false;
+  std::string listingUnreported_;
 };
 
 }  // namespace fuzz

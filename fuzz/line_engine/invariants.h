@@ -38,6 +38,8 @@ class LineEngineChecker {
   // Between actions: the same, no device line is being handled any more,
   // and what had to be reported was.
   void ActionDone();
+  // The run is over: nothing is left unreported.
+  void Finished() { answers_.Finished(); }
   void Violation(std::string what) { violations_.push_back(std::move(what)); }
 
   const std::vector<std::string>& Violations() const { return violations_; }

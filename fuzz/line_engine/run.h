@@ -187,6 +187,7 @@ void Run(const Script& script, Dialogue& dialogue, Bench& bench) {
     bench.Checker.ActionDone();
   }
   Settle(dialogue, bench);
+  bench.Checker.Finished();
 }
 
 }  // namespace fuzz
