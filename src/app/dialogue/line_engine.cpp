@@ -97,6 +97,7 @@ void Dialogue::FinalResult(const std::string& line) {
   // A SIM that waits for its PIN refuses the phonebook and the store.
   if (line == "+CME ERROR: 11" || line == "+CMS ERROR: 311") State.PinNeeded = true;
   State.StoreTextSent = false;
+  State.PromptUnanswered = false;
   switch (done.By) {
     case Owner::kSession:
     case Owner::kResync:
