@@ -41,8 +41,12 @@ void Dialogue::TriggerAvail(WORD count) {
       CompleteLine();
     } else if (c >= kFirstPrintable) {
       State.ReplyLine += static_cast<char>(c);
-      // A listed message's text is text, even one that begins like the prompt.
-      if (State.ReplyLine == "> " && !State.SmsTextPending) PromptArrived();
+      // A listed message's text is text, even one that begins like the prompt;
+      // the rest a failed handler left belongs to the line before.
+      if (State.ReplyLine.compare(State.FailedRest, std::string::npos, "> ") == 0 &&
+          !State.SmsTextPending) {
+        PromptArrived();
+      }
     }
     // Line feed and the other control characters are dropped.
   }
