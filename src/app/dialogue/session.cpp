@@ -67,9 +67,12 @@ void Dialogue::TimeLimitPassed() {
     State.Commands.Finish();
     return;
   }
-  const bool promptMayBeOpen =
-      std::exchange(State.PromptUnanswered, false) || lost.Line.starts_with("AT+CMGW=");
   NoteTimeOut();
+  // A device that keeps silent may be taking every byte as the text of a
+  // prompt that went unseen.
+  const bool promptMayBeOpen = std::exchange(State.PromptUnanswered, false) ||
+                               lost.Line.starts_with("AT+CMGW=") ||
+                               State.TimeOutsInARow >= kSilentAfter;
   if (IsExchange(lost.By)) CutShort(" did not answer " + lost.Line + " within 10 seconds");
   State.Commands.Finish();
   // A lost poll answer is asked for again by the next query; anything else
