@@ -8,7 +8,6 @@ namespace fuzz {
 namespace {
 
 using config::ConfigField;
-using config::ConfigTexts;
 
 constexpr std::array<std::string_view, 12> kPlainCommands{
     "ATE",      "AT",       "AT+CMGF=1",     "AT+CREG?",  "AT+CSQ",   "AT+COPS?",
@@ -38,24 +37,27 @@ bool IsSmsField(ConfigField field) {
   return config::LineOf(field) >= config::LineOf(ConfigField::SMSPhone1);
 }
 
-// Whether one of the SMS slots' fields of `kind` holds exactly `text`.
-bool InSmsField(std::string_view text, config::FieldKind kind, const ConfigTexts& fields) {
-  for (std::size_t line = 0; line < fields.size(); ++line) {
+// Whether one of the SMS slots' fields of `kind` has held exactly `text`.
+bool InSmsField(std::string_view text, config::FieldKind kind, const FieldHistory& held) {
+  for (std::size_t line = 0; line < held.size(); ++line) {
     const ConfigField field = config::FieldAt(line);
-    if (IsSmsField(field) && config::KindOf(field) == kind && fields[line] == text) return true;
+    if (IsSmsField(field) && config::KindOf(field) == kind &&
+        held[line].contains(std::string(text)))
+      return true;
   }
   return false;
 }
 
 // A phonebook write: the number of the tag's field, its type by its first
 // character, the tag.
-bool IsEntryWrite(std::string_view arguments, const ConfigTexts& fields) {
+bool IsEntryWrite(std::string_view arguments, const FieldHistory& held) {
   for (std::size_t slot = 0; slot < kWrittenTags.size(); ++slot) {
-    const std::string& number = fields[slot];
-    if (number.empty()) continue;
-    const std::string type = number.front() == '+' ? "145" : "129";
-    if (arguments == number + "," + type + ",\"" + std::string(kWrittenTags[slot]) + "\"")
-      return true;
+    for (const std::string& number : held[slot]) {
+      if (number.empty()) continue;
+      const std::string type = number.front() == '+' ? "145" : "129";
+      if (arguments == number + "," + type + ",\"" + std::string(kWrittenTags[slot]) + "\"")
+        return true;
+    }
   }
   return false;
 }
@@ -77,12 +79,12 @@ bool StartsWithAny(std::string_view text, std::initializer_list<std::string_view
 
 }  // namespace
 
-bool IsDialogueCommand(std::string_view bytes, const ConfigTexts& fields,
+bool IsDialogueCommand(std::string_view bytes, const FieldHistory& held,
                        const std::set<int64_t>& deviceNumbers) {
   if (bytes == kEscape) return true;
   if (bytes.ends_with(kCtrlZ)) {
     bytes.remove_suffix(1);
-    return InSmsField(bytes, config::FieldKind::Text, fields);
+    return InSmsField(bytes, config::FieldKind::Text, held);
   }
   if (!bytes.ends_with("\r\n")) return false;
   bytes.remove_suffix(2);
@@ -90,8 +92,8 @@ bool IsDialogueCommand(std::string_view bytes, const ConfigTexts& fields,
     if (bytes == command) return true;
   }
   if (Consume(bytes, "AT+CMGD=")) return bytes.size() == 1 && bytes[0] >= '1' && bytes[0] <= '6';
-  if (Consume(bytes, "AT+CMGW=")) return InSmsField(bytes, config::FieldKind::Number, fields);
-  if (Consume(bytes, "AT+CPBW=,")) return IsEntryWrite(bytes, fields);
+  if (Consume(bytes, "AT+CMGW=")) return InSmsField(bytes, config::FieldKind::Number, held);
+  if (Consume(bytes, "AT+CPBW=,")) return IsEntryWrite(bytes, held);
   // An erase names a location by its number, never by the device's text.
   if (Consume(bytes, "AT+CPBW=")) {
     return !bytes.empty() && std::all_of(bytes.begin(), bytes.end(), IsDigit);

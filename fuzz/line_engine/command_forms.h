@@ -4,6 +4,7 @@
 // commands' refusals and silences the user must hear of.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -13,10 +14,14 @@
 
 namespace fuzz {
 
-// One of the dialogue's command forms, with the field arguments as the
-// fields hold them now; a listing of fewer than 100 locations lists up to a
-// number the device gave.
-bool IsDialogueCommand(std::string_view bytes, const config::ConfigTexts& fields,
+// Every text each of the 21 fields has held, the empty one included: a
+// command queued behind another carries its field as it was then.
+using FieldHistory = std::array<std::set<std::string>, config::kConfigFieldCount>;
+
+// One of the dialogue's command forms, with field arguments that the fields
+// have held; a listing of fewer than 100 locations lists up to a number the
+// device gave.
+bool IsDialogueCommand(std::string_view bytes, const FieldHistory& held,
                        const std::set<int64_t>& deviceNumbers);
 
 // "OK", "ERROR", "+CME ERROR: n" or "+CMS ERROR: n".

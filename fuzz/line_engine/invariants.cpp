@@ -2,8 +2,6 @@
 
 #include <optional>
 
-#include "line_engine/command_forms.h"
-
 namespace fuzz {
 namespace {
 
@@ -62,8 +60,8 @@ void CollectNumbers(std::string_view line, std::set<int64_t>& numbers) {
 
 }  // namespace
 
-void LineEngineChecker::Written(std::string_view bytes, const config::ConfigTexts& fields) {
-  if (!IsDialogueCommand(bytes, fields, deviceNumbers_))
+void LineEngineChecker::Written(std::string_view bytes, const FieldHistory& held) {
+  if (!IsDialogueCommand(bytes, held, deviceNumbers_))
     Violation("not a command of the dialogue: " + Shown(bytes));
   answers_.Written(bytes);
 }

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/dialogue/dialogue_state.h"
-#include "config/config_fields.h"
 #include "line_engine/answer_watch.h"
+#include "line_engine/command_forms.h"
 
 namespace fuzz {
 
@@ -23,7 +23,7 @@ class LineEngineChecker {
   // The state whose counters are checked.
   void Watch(const DialogueState& state) { state_ = &state; }
 
-  void Written(std::string_view bytes, const config::ConfigTexts& fields);
+  void Written(std::string_view bytes, const FieldHistory& held);
   void WrittenWithoutPort(std::string_view bytes);
   // A character the dialogue took from the port, in the device's order.
   void Taken(char c);

@@ -1,6 +1,6 @@
 // The port as the dialogue sees it, over bytes: the device's arrive in it,
 // the dialogue takes them one by one, and every write goes to the checker
-// with the fields as they are at that moment, and to the modem once a port
+// with what the fields have held up to that moment, and to the modem once a port
 // is open. The first write with no port chosen opens one, as the window's
 // port asks the user; a later one is a fault.
 #pragma once

@@ -16,7 +16,7 @@ namespace fuzz {
 
 class RecordingView : public DialogueView {
  public:
-  explicit RecordingView(LineEngineChecker& checker) : checker_(checker) {}
+  explicit RecordingView(LineEngineChecker& checker);
 
   std::string FieldText(config::ConfigField field) const override;
   void SetFieldText(config::ConfigField field, const std::string& text) override;
@@ -40,7 +40,8 @@ class RecordingView : public DialogueView {
   void Report(const std::string& message) override;
 
   // ---- What the user does and sees.
-  const config::ConfigTexts& Fields() const { return fields_; }
+  // Every text each field has held.
+  const FieldHistory& Held() const { return held_; }
   bool ButtonsEnabled() const { return buttonsEnabled_; }
   // Selects the node `number` counts to, round the tree; false when empty.
   bool ClickNode(int number);
@@ -51,6 +52,7 @@ class RecordingView : public DialogueView {
  private:
   LineEngineChecker& checker_;
   config::ConfigTexts fields_{};
+  FieldHistory held_;
   std::vector<std::string> tree_;
   std::optional<std::size_t> selected_;
   std::vector<std::string> monitor_;

@@ -180,11 +180,13 @@ TEST(LineEngineCheck, NamesEachBrokenInvariant) {
 }
 
 TEST(LineEngineCheck, KnowsTheDialoguesCommandsAndTheirArguments) {
-  config::ConfigTexts fields{};
-  fields[config::LineOf(ConfigField::MASTER2)] = "+4311";
-  fields[config::LineOf(ConfigField::SERVICE)] = "0664";
-  fields[config::LineOf(ConfigField::SMSPhone3)] = "+4322";
-  fields[config::LineOf(ConfigField::SMStext4)] = "Credit?";
+  fuzz::FieldHistory held;
+  for (std::set<std::string>& texts : held) texts.insert("");
+  held[config::LineOf(ConfigField::MASTER2)].insert("+4311");
+  held[config::LineOf(ConfigField::SERVICE)].insert("0664");
+  held[config::LineOf(ConfigField::SERVICE)].insert("0665");  // typed over
+  held[config::LineOf(ConfigField::SMSPhone3)].insert("+4322");
+  held[config::LineOf(ConfigField::SMStext4)].insert("Credit?");
   // Numbers the device sent: a range "(1-50)", an index 150.
   const std::set<int64_t> deviceNumbers{1, 50, -50, 150};
   const std::pair<std::string, bool> cases[] = {
@@ -197,6 +199,7 @@ TEST(LineEngineCheck, KnowsTheDialoguesCommandsAndTheirArguments) {
       {"AT+CPBW=17\r\n", true},
       {"AT+CPBW=,+4311,145,\"MASTER2\"\r\n", true},
       {"AT+CPBW=,0664,129,\"SERVICE\"\r\n", true},
+      {"AT+CPBW=,0665,129,\"SERVICE\"\r\n", true},
       {"AT+CMGW=+4322\r\n", true},
       {"AT+CMGW=\r\n", true},  // an empty slot's number
       {"Credit?\x1a", true},
@@ -222,7 +225,7 @@ TEST(LineEngineCheck, KnowsTheDialoguesCommandsAndTheirArguments) {
       {"\x1b\x1b", false},
   };
   for (const auto& [bytes, expected] : cases) {
-    EXPECT_EQ(fuzz::IsDialogueCommand(bytes, fields, deviceNumbers), expected) << bytes;
+    EXPECT_EQ(fuzz::IsDialogueCommand(bytes, held, deviceNumbers), expected) << bytes;
   }
 }
 
