@@ -161,6 +161,9 @@ void Dialogue::PhonebookAnswered(const QueuedCommand& command, const std::string
                      (command.Line == "AT" ? " left empty" : " written"));
     }
     WriteStep();
+  } else if (!ok) {
+    // The last step of a Save PBook that Load PBook cancelled meanwhile.
+    ReportRefusal(command, result);
   }
 }
 
