@@ -101,7 +101,9 @@ void Dialogue::FinalResult(const std::string& line) {
   // A SIM that waits for its PIN refuses the phonebook and the store.
   if (line == "+CME ERROR: 11" || line == "+CMS ERROR: 311") State.PinNeeded = true;
   State.StoreTextSent = false;
-  State.PromptUnanswered = false;
+  // The prompt that came meanwhile may still be open, the result a stray
+  // one: it is cancelled before the next command goes.
+  if (std::exchange(State.PromptUnanswered, false)) QueueEscape();
   switch (done.By) {
     case Owner::kSession:
     case Owner::kResync:

@@ -155,7 +155,8 @@ void Dialogue::PromptArrived() {
     return;
   }
   // With another command in flight, that command may have gone into the
-  // text: its time limit cancels the prompt before anything else is written.
+  // text: its final result or its time limit lets ESC cancel the prompt
+  // before anything else is written.
   State.PromptUnanswered = true;
 }
 
