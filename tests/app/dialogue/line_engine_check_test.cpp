@@ -163,7 +163,7 @@ TEST(LineEngineCheck, NamesEachBrokenInvariant) {
       {Fault::NeverTimesOut, kSession + kLoadPhone + kNoAnswer,
        "an exchange still runs after 40 ticks of a device that answers everything"},
       {Fault::HaltsOnRestart, kSession + kRestart,
-       "the buttons stay dead: Load SMSs did not go through in 40 ticks of a device that "
+       "the buttons stay dead: Load SMSs did not go through in 90 ticks of a device that "
        "answers everything"},
       {Fault::ReportsLost, kSession + kDeleteSms + kRefuseAsFailure,
        "not reported: +CMS ERROR: 500 to AT+CMGD=1"},
