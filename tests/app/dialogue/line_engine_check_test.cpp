@@ -7,6 +7,7 @@
 
 #include "app/dialogue/blocking_wait.h"
 #include "app/dialogue/dialogue.h"
+#include "line_engine/answer_watch.h"
 #include "line_engine/command_forms.h"
 #include "line_engine/run.h"
 
@@ -176,6 +177,91 @@ TEST(LineEngineCheck, NamesEachBrokenInvariant) {
     const std::vector<std::string> found = Violations(c.script, c.fault);
     ASSERT_FALSE(found.empty());
     EXPECT_EQ(found.front(), c.violation);
+  }
+}
+
+// What the line awaits, at its edges: each case is the dialogue's writes,
+// the device's lines, ticks and reports, and what the watch finds wrong.
+struct Event {
+  enum { Write, Line, Prompt, Ticks, Report, Done } What;
+  std::string Text;
+  int Count = 0;
+};
+Event W(std::string bytes) {
+  return {Event::Write, std::move(bytes)};
+}
+Event L(std::string line) {
+  return {Event::Line, std::move(line)};
+}
+Event T(int ticks) {
+  return {Event::Ticks, {}, ticks};
+}
+const Event kPrompt{Event::Prompt, "> "};
+const Event kReport{Event::Report, {}};
+const Event kDone{Event::Done, {}};
+
+TEST(LineEngineCheck, AwaitsAFinalResultUntilItsTimeLimit) {
+  const std::string kAwaitingCsq =
+      "written while a final result is awaited for AT+CSQ: AT\\x0D\\x0A";
+  const std::pair<std::vector<Event>, std::vector<std::string>> cases[] = {
+      {{W("AT+CSQ\r\n"), T(10), W("AT\r\n")}, {kAwaitingCsq}},
+      {{W("AT+CSQ\r\n"), T(11), W("AT\r\n")}, {}},
+      // Each line is a sign of life; the echo answers nothing.
+      {{W("AT+CSQ\r\n"), T(5), L("AT+CSQ"), T(10), W("AT\r\n")}, {kAwaitingCsq}},
+      {{W("AT+CSQ\r\n"), L("+CME ERROR:x"), W("AT\r\n")}, {}},
+      // A listed message's text is text, even "OK".
+      {{W("AT+CMGL=ALL\r\n"), L("+CMGL: 7,\"REC READ\""), L("OK"), W("AT\r\n")},
+       {"written while a final result is awaited for AT+CMGL=ALL: AT\\x0D\\x0A"}},
+      {{W("\x1b"), T(2), W("AT\r\n")},
+       {"written while a final result is awaited for \\x1B: AT\\x0D\\x0A"}},
+      {{W("\x1b"), T(3), W("AT\r\n")}, {}},
+      // A store's text goes after its prompt; after its time limit, ESC first.
+      {{W("AT+CMGW=+43\r\n"), kPrompt, W("hi\x1a"), L("OK")}, {}},
+      {{W("AT+CMGW=+43\r\n"), W("hi\x1a")}, {"a message text written without its prompt: hi\\x1A"}},
+      {{W("AT+CMGW=+43\r\n"), T(11), kReport, W("AT\r\n")},
+       {"command bytes inside a message text: AT\\x0D\\x0A"}},
+      {{W("AT+CMGW=+43\r\n"), T(11), kReport, W("\x1b"), T(3), W("AT\r\n")}, {}},
+      // A restart answers nothing more and has no prompt open.
+      {{W("AT+CMGW=+43\r\n"), L("RDY"), kReport, W("ATE\r\n")}, {}},
+      // An exchange's refusal or silence is reported; a listing's may wait
+      // for the range question.
+      {{W("AT+CMGD=1\r\n"), L("ERROR"), kDone}, {"not reported: ERROR to AT+CMGD=1"}},
+      {{W("AT+CMGD=1\r\n"), L("ERROR"), kReport, kDone}, {}},
+      {{W("AT+CMGD=1\r\n"), L("+CMS ERROR: 321"), kDone}, {}},
+      {{W("AT+CMGD=1\r\n"), T(11), kDone}, {"not reported: AT+CMGD=1 went unanswered"}},
+      {{W("AT+CPBR=1,100\r\n"), L("+CME ERROR: 21"), W("ATE\r\n"), L("OK"), W("AT+CPBR=?\r\n")},
+       {}},
+      {{W("AT+CPBR=1,100\r\n"), L("+CME ERROR: 21"), W("ATE\r\n"), L("OK"), W("AT+CMGL=ALL\r\n")},
+       {"not reported: +CME ERROR: 21 to AT+CPBR=1,100"}},
+  };
+  for (const auto& [events, expected] : cases) {
+    std::vector<std::string> found;
+    fuzz::AnswerWatch watch(found);
+    std::string trace;
+    for (const Event& event : events) {
+      trace += fuzz::Shown(event.Text) + " ";
+      switch (event.What) {
+        case Event::Write:
+          watch.Written(event.Text);
+          break;
+        case Event::Line:
+          watch.LineEnded(event.Text);
+          break;
+        case Event::Prompt:
+          watch.LineGrew(event.Text);
+          break;
+        case Event::Ticks:
+          for (int tick = 0; tick < event.Count; ++tick) watch.Ticked();
+          break;
+        case Event::Report:
+          watch.Reported();
+          break;
+        case Event::Done:
+          watch.ActionDone();
+          break;
+      }
+    }
+    EXPECT_EQ(found, expected) << trace;
   }
 }
 
