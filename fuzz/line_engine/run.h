@@ -25,7 +25,8 @@ namespace fuzz {
 // and three in a row go unanswered before ESC (12 each).
 constexpr int kSettleTicks = 40;
 constexpr int kRecoveryTicks = 90;
-// Answers in a row within one tick; more means the dialogue never stops.
+// Answers in a row within one tick, so that a dialogue that never stops
+// writing cannot hold up the run; no exchange takes nearly as many.
 constexpr int kMostAnswersInATick = 200;
 
 // The checker, the window, the modem and the port one run of a script
