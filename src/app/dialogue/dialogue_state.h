@@ -52,6 +52,9 @@ struct DialogueState {
   bool StoreTextSent = false;
   // The index the store in flight's report gave.
   std::optional<int32_t> StoredAt;
+  // A prompt came while another command was in flight: the device may be
+  // taking every byte as message text until an ESC goes out.
+  bool PromptUnanswered = false;
   // The highest phonebook location the SIM has, when it has fewer than a
   // listing asks for; 0 while none is known.
   int32_t PhonebookLast = 0;

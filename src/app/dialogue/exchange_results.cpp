@@ -10,7 +10,9 @@ bool Dialogue::ExchangeInProgress() const {
 }
 
 bool Dialogue::ButtonsMayStart() const {
-  return State.DeviceReady && !State.Halted && !ExchangeInProgress();
+  // While the line is being found again, a resync that goes unanswered would
+  // give up the exchange's commands queued behind it.
+  return State.DeviceReady && !State.Halted && !ExchangeInProgress() && !Holds(Owner::kResync);
 }
 
 void Dialogue::ReportRefusal(const QueuedCommand& command, const std::string& result,

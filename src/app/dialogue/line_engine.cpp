@@ -41,8 +41,12 @@ void Dialogue::TriggerAvail(WORD count) {
       CompleteLine();
     } else if (c >= kFirstPrintable) {
       State.ReplyLine += static_cast<char>(c);
-      // A listed message's text is text, even one that begins like the prompt.
-      if (State.ReplyLine == "> " && !State.SmsTextPending) PromptArrived();
+      // A listed message's text is text, even one that begins like the prompt;
+      // the rest a failed handler left belongs to the line before.
+      if (State.ReplyLine.compare(State.FailedRest, std::string::npos, "> ") == 0 &&
+          !State.SmsTextPending) {
+        PromptArrived();
+      }
     }
     // Line feed and the other control characters are dropped.
   }
@@ -101,6 +105,9 @@ void Dialogue::FinalResult(const std::string& line) {
   // A SIM that waits for its PIN refuses the phonebook and the store.
   if (line == "+CME ERROR: 11" || line == "+CMS ERROR: 311") State.PinNeeded = true;
   State.StoreTextSent = false;
+  // The prompt that came meanwhile may still be open, the result a stray
+  // one: it is cancelled before the next command goes.
+  if (std::exchange(State.PromptUnanswered, false)) QueueEscape();
   switch (done.By) {
     case Owner::kSession:
     case Owner::kResync:
@@ -174,6 +181,8 @@ void Dialogue::Pump() {
     // the exchange it belongs to cannot go on.
     State.Commands.Finish();
     if (IsExchange(next->By)) EndExchanges();
+    // No port could be opened: every later write would ask for one again.
+    if (PortNumber() == 0) State.Commands.Clear();
     throw;
   }
 }

@@ -161,6 +161,9 @@ void Dialogue::PhonebookAnswered(const QueuedCommand& command, const std::string
                      (command.Line == "AT" ? " left empty" : " written"));
     }
     WriteStep();
+  } else if (!ok) {
+    // The last step of a Save PBook that Load PBook cancelled meanwhile.
+    ReportRefusal(command, result);
   }
 }
 
@@ -232,7 +235,8 @@ void Dialogue::WriteStep() {
 
 void Dialogue::ButtonDeletePhoneClick() {
   const std::optional<std::string> node = view_.SelectedNodeText();
-  if (!node || PortNumber() == 0 || State.Halted || ExchangeInProgress()) return;
+  if (!node || PortNumber() == 0 || State.Halted || ExchangeInProgress() || Holds(Owner::kResync))
+    return;
   // Only a location number goes to the device: a node's text came from the
   // device and may hold anything, a command too.
   int32_t location = 0;

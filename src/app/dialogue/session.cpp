@@ -1,6 +1,8 @@
 // The session with the device: echo off and text mode at start, again when
 // the device shows it has restarted (its banners, or an echo), the time
 // limit of every command, and finding the line again after one ran out.
+#include <utility>
+
 #include "app/dialogue/command_replies.h"
 #include "app/dialogue/dialogue.h"
 
@@ -66,16 +68,25 @@ void Dialogue::TimeLimitPassed() {
     return;
   }
   NoteTimeOut();
+  // A device that keeps silent may be taking every byte as the text of a
+  // prompt that went unseen.
+  const bool promptMayBeOpen = std::exchange(State.PromptUnanswered, false) ||
+                               lost.Line.starts_with("AT+CMGW=") ||
+                               State.TimeOutsInARow >= kSilentAfter;
   if (IsExchange(lost.By)) CutShort(" did not answer " + lost.Line + " within 10 seconds");
   State.Commands.Finish();
   // A lost poll answer is asked for again by the next query; anything else
   // finds the line again before the next command.
-  if (lost.By == Owner::kPoll) return;
+  if (lost.By == Owner::kPoll) {
+    if (promptMayBeOpen) QueueEscape();
+    return;
+  }
   State.DeviceReady = false;
   if (lost.By == Owner::kSession) {
     QueueSession();
+    if (promptMayBeOpen) QueueEscape();
   } else {
-    Resync(lost.Line.starts_with("AT+CMGW="));
+    Resync(promptMayBeOpen);
   }
 }
 

@@ -149,11 +149,15 @@ void Dialogue::PromptArrived() {
     return;
   }
   // A prompt nobody asked for would take every later byte as message text.
-  // With another command in flight, its time limit finds the line again.
   if (!command) {
     QueueEscape();
     Pump();
+    return;
   }
+  // With another command in flight, that command may have gone into the
+  // text: its final result or its time limit lets ESC cancel the prompt
+  // before anything else is written.
+  State.PromptUnanswered = true;
 }
 
 void Dialogue::SmsStoredReply() {
