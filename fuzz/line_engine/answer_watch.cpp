@@ -42,7 +42,10 @@ void AnswerWatch::Written(std::string_view bytes) {
 
 void AnswerWatch::LineGrew(const std::string& line) {
   // A listed message's text may begin like the prompt.
-  if (line == "> " && storeOpen_ && awaited_ && !listedTextNext_) promptSeen_ = true;
+  if (line == "> " && storeOpen_ && awaited_ && !listedTextNext_) {
+    promptSeen_ = true;
+    lastSign_ = ticks_;
+  }
 }
 
 void AnswerWatch::LineEnded(const std::string& line) {
@@ -51,10 +54,18 @@ void AnswerWatch::LineEnded(const std::string& line) {
     if (line == "RDY") storeOpen_ = false;
     return;
   }
-  lastSign_ = ticks_;
-  if (std::exchange(listedTextNext_, false)) return;
+  // Only the command's own lines are a sign of its life: a device that
+  // keeps sending lines of its own does not hold off the time limit.
+  if (std::exchange(listedTextNext_, false)) {
+    lastSign_ = ticks_;
+    return;
+  }
   // The command's echo.
-  if (line == *awaited_) return;
+  if (line == *awaited_) {
+    lastSign_ = ticks_;
+    return;
+  }
+  if (IsInformationOf(*awaited_, line)) lastSign_ = ticks_;
   if (IsFinalResult(line)) {
     Answered(line);
   } else if (awaited_->starts_with("AT+CMGL=") && line.starts_with("+CMGL:")) {

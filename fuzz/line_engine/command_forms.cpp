@@ -107,6 +107,13 @@ bool IsFinalResult(std::string_view line) {
          line.starts_with("+CMS ERROR:");
 }
 
+bool IsInformationOf(std::string_view command, std::string_view line) {
+  // "AT+CPBR=1,100" is answered by "+CPBR:", "AT+CSQ" by "+CSQ:".
+  if (!command.starts_with("AT+")) return false;
+  const std::string_view name = command.substr(2, command.find_first_of("=?") - 2);
+  return line.starts_with(name) && line.substr(name.size()).starts_with(":");
+}
+
 bool MeansEmpty(std::string_view result) {
   return result == "+CMS ERROR: 321" || result == "+CME ERROR: 22";
 }

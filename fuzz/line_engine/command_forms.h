@@ -26,6 +26,9 @@ bool IsDialogueCommand(std::string_view bytes, const FieldHistory& held,
 
 // "OK", "ERROR", "+CME ERROR: n" or "+CMS ERROR: n".
 bool IsFinalResult(std::string_view line);
+// An information line of the query `command` (written without its line
+// end): its reply's name and a colon, as 27.007 and 27.005 give them.
+bool IsInformationOf(std::string_view command, std::string_view line);
 // A refusal that says there is nothing there, which may pass unreported.
 bool MeansEmpty(std::string_view result);
 // A command of an exchange, written without its line end, whose refusal or
