@@ -21,6 +21,10 @@ constexpr WORD kQueueSize = 4096;
 // The recorders' sizes as the window's port has them.
 constexpr DWORD kTraceEntries = 10000;
 constexpr DWORD kLogBytes = 10000;
+// How long the device must be quiet before the session starts, and the
+// longest wait for that.
+constexpr auto kQuietBeforeStart = std::chrono::milliseconds(300);
+constexpr auto kLongestSettle = std::chrono::seconds(3);
 // A device named by its path has no COM number; any number but 0 tells the
 // dialogue that a port is chosen.
 constexpr WORD kNoComNumber = 0xFFFF;
@@ -98,6 +102,27 @@ char DeviceLine::TakeChar() {
   return static_cast<char>(c);
 }
 
+DWORD MillisecondsUntil(std::chrono::steady_clock::time_point when) {
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(when - std::chrono::steady_clock::now());
+  return static_cast<DWORD>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+}
+
+bool DeviceLine::Settle(HANDLE stop) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point end = Clock::now() + kLongestSettle;
+  settling_ = true;
+  lastArrival_ = Clock::now();
+  bool going = true;
+  while (going) {
+    const Clock::time_point until = std::min(lastArrival_ + kQuietBeforeStart, end);
+    if (Clock::now() >= until) break;
+    going = Serve(MillisecondsUntil(until), stop);
+  }
+  settling_ = false;
+  return going;
+}
+
 bool DeviceLine::Serve(DWORD milliseconds, HANDLE stop) {
   const DWORD woken = MsgWaitForMultipleObjects(1, &stop, FALSE, milliseconds, QS_ALLINPUT);
   MSG message;
@@ -129,7 +154,13 @@ void DeviceLine::Notified(UINT message, WPARAM wParam) {
   }
   // A handler that ran past the delivery time-out may have taken some of the
   // characters announced: offer no more than can be taken now.
-  events_.Avail(static_cast<WORD>(std::min<WPARAM>(wParam, dispatcher_->InputCount())));
+  const auto count = static_cast<WORD>(std::min<WPARAM>(wParam, dispatcher_->InputCount()));
+  if (!settling_) {
+    events_.Avail(count);
+    return;
+  }
+  lastArrival_ = std::chrono::steady_clock::now();
+  for (WORD i = 0; i < count; ++i) TakeChar();
 }
 
 std::string DeviceLine::Close() {

@@ -4,6 +4,7 @@
 // on its own thread, so a dialogue's pauses hold up only its own device.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,9 @@ struct RecorderFiles {
   std::string Log;
 };
 
+// Milliseconds from now until `when`; 0 once it has passed.
+DWORD MillisecondsUntil(std::chrono::steady_clock::time_point when);
+
 class DeviceLine : public DialoguePort {
  public:
   // Opens the port at the window's settings (19,200 baud, 8N1, DTR and RTS
@@ -46,6 +50,10 @@ class DeviceLine : public DialoguePort {
   // in flight, the one a refusal answers.
   const std::string& LastCommand() const { return lastCommand_; }
 
+  // Drops what the device sends until it has been quiet for a moment: the
+  // late answers of an earlier session cut short would otherwise be taken
+  // for this session's. False once `stop` is set.
+  bool Settle(HANDLE stop);
   // Waits up to `milliseconds` for a notification, or for `stop` to be set,
   // and serves the notifications that came; false once `stop` is set. An
   // error raised while serving them is raised here.
@@ -65,4 +73,7 @@ class DeviceLine : public DialoguePort {
   std::unique_ptr<ser::TSerWin32Dispatcher> dispatcher_;
   HWND window_ = nullptr;
   std::exception_ptr failure_;
+  // While settling, what arrives is dropped; when it last did.
+  bool settling_ = false;
+  std::chrono::steady_clock::time_point lastArrival_;
 };

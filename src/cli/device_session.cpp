@@ -10,15 +10,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kTick(1000);
-// However the device chatters, a step the dialogue's time limits have not
-// ended is given up after this many ticks. The longest, a listing of 100
-// locations at 19,200 baud, takes a few seconds.
+// Every line from the device keeps the command in flight alive, so a device
+// that chatters without answering would outlast every time limit: a step
+// (or the wait for the first answer) is given up after this many ticks. The
+// longest, a listing of 100 locations at 19,200 baud, takes a few seconds.
 constexpr int kStepTicks = 60;
-
-DWORD MillisecondsUntil(Clock::time_point when) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now());
-  return static_cast<DWORD>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-}
 
 bool IsPoll(const QueuedCommand& command) {
   return command.By == Owner::kPoll;
@@ -71,8 +67,12 @@ DeviceResult DeviceSession::Run(HANDLE stop) {
     Dialogue dialogue(*line, view_);
     line_ = line.get();
     dialogue_ = &dialogue;
-    dialogue.FormCreate();
-    Drive(*line, stop);
+    if (line->Settle(stop)) {
+      dialogue.FormCreate();
+      Drive(*line, stop);
+    } else {
+      result_.Fail(kInterrupted, "interrupted");
+    }
     dialogue_ = nullptr;
   } catch (const ser::ESerException& error) {
     result_.Fail(kPortUnusable, error.what());
@@ -131,7 +131,7 @@ void DeviceSession::Tick() {
   if (dialogue_->State.TimeOutsInARow > timeOutsBeforeTick_) {
     result_.Fail(kNoAnswer, "the Kestrix did not answer " + command + " within 10 seconds");
     ended_ = true;
-  } else if (started_ && ++ticksInStep_ > kStepTicks) {
+  } else if (++ticksInStep_ > kStepTicks) {
     result_.Fail(kNoAnswer,
                  "the Kestrix did not finish within " + std::to_string(kStepTicks) + " seconds");
     ended_ = true;
@@ -151,6 +151,7 @@ void DeviceSession::Advance() {
     }
     if (Busy(step)) return;
     started_ = false;
+    ticksInStep_ = 0;
     ++next_;
   }
 }

@@ -57,17 +57,17 @@ std::string Kestrix::Gammu(const std::string& command) const {
   return run.output;
 }
 
-SimEntries Kestrix::Phonebook() const {
+SimEntries Kestrix::ListedPhonebook(const std::string& listing) {
   SimEntries entries;
-  for (const auto& [location, block] : Blocks(Gammu("getallmemory"))) {
+  for (const auto& [location, block] : Blocks(listing)) {
     entries[location] = {Quoted(block, "General number"), Quoted(block, "Name")};
   }
   return entries;
 }
 
-SimEntries Kestrix::Messages() const {
+SimEntries Kestrix::ListedMessages(const std::string& listing) {
   SimEntries entries;
-  for (const auto& [location, block] : Blocks(Gammu("getallsms"))) {
+  for (const auto& [location, block] : Blocks(listing)) {
     // The text is the line after the block's first empty line.
     const std::size_t blank = block.find("\n\n");
     const std::size_t end = block.find('\n', blank + 2);

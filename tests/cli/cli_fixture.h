@@ -33,12 +33,16 @@ class Kestrix {
 
   const std::string& Device() const { return sim_->DevicePath(); }
   // The SIM phonebook and message store, read by gammu.
-  SimEntries Phonebook() const;
-  SimEntries Messages() const;
-
- private:
+  SimEntries Phonebook() const { return ListedPhonebook(Gammu("getallmemory")); }
+  SimEntries Messages() const { return ListedMessages(Gammu("getallsms")); }
+  // What gammu prints for "getallmemory" (the SIM's) or "getallsms"; safe
+  // to run for several devices at once.
   std::string Gammu(const std::string& command) const;
 
+  static SimEntries ListedPhonebook(const std::string& listing);
+  static SimEntries ListedMessages(const std::string& listing);
+
+ private:
   kestrix::test::TempDir dir_;
   std::unique_ptr<kestrix::test::SimProcess> sim_;
 };
