@@ -67,13 +67,12 @@ DeviceResult DeviceSession::Run(HANDLE stop) {
     Dialogue dialogue(*line, view_);
     line_ = line.get();
     dialogue_ = &dialogue;
-    if (line->Settle(stop)) {
+    if (!line->Settle(stop)) {
+      result_.Fail(kInterrupted, "interrupted");
+    } else if (!ended_) {
       dialogue.FormCreate();
       Drive(*line, stop);
-    } else {
-      result_.Fail(kInterrupted, "interrupted");
     }
-    dialogue_ = nullptr;
   } catch (const ser::ESerException& error) {
     result_.Fail(kPortUnusable, error.what());
   } catch (const ser::EInOutError& error) {
