@@ -15,13 +15,20 @@ using nlohmann::json;
 TEST_F(CliTest, StatusAsTheStatusBarShowsIt) {
   Kestrix registered(SampleState());
   Kestrix searching(SampleState(), {"--registration", "searching"});
+  // Latin-1 shown as such, and a C1 control (CSI) that would drive the
+  // terminal shown as its code.
+  nlohmann::json foreign = SampleState();
+  foreign["network"]["operator_name"] = "N\u00e9t\u009b2J";
+  Kestrix abroad(foreign);
   ports_.Link(1, registered.Device());
   ports_.Link(2, searching.Device());
-  const CliResult status = RunCli({"status", "-p", "COM1", "-p", "COM2"});
+  ports_.Link(3, abroad.Device());
+  const CliResult status = RunCli({"status", "-p", "COM1", "-p", "COM2", "-p", "COM3"});
   EXPECT_EQ(status.exitCode, 0) << status.err;
   EXPECT_EQ(status.out,
             "COM1: registered, Operator: \"Kestrix Net\", signal 21, Credit: 192\n"
-            "COM2: not registered: Kestrix searching for a network\n");
+            "COM2: not registered: Kestrix searching for a network\n"
+            "COM3: registered, Operator: \"N\u00e9t\\x9B2J\", signal 21, Credit: 192\n");
 }
 
 TEST_F(CliTest, DifferencesFieldByFieldInTextAndJson) {
