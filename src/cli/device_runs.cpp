@@ -82,8 +82,14 @@ std::vector<DeviceResult> RunOnEveryDevice(const Job& job, const std::vector<Por
     std::vector<std::jthread> threads;
     for (std::size_t i = 0; i < ports.size(); ++i) {
       threads.emplace_back([&, i] {
-        DeviceSession session(job, ports[i], recorders[i], progress);
-        results[i] = session.Run(stop.Get());
+        try {
+          DeviceSession session(job, ports[i], recorders[i], progress);
+          results[i] = session.Run(stop.Get());
+        } catch (const std::exception& error) {
+          results[i].Port = ports[i];
+          results[i].Fail(kRefusedOrDiffers, error.what());
+        }
+        // Always said, or the wait below would never end.
         const uint64_t one = 1;
         while (::write(finished.Get(), &one, sizeof one) < 0 && errno == EINTR) {
         }

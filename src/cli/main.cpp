@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 
 #include "cli/cli_options.h"
 #include "cli/device_runs.h"
@@ -78,8 +79,13 @@ int main(int argc, char** argv) {
   }
 
   Progress progress(options.Quiet);
-  std::vector<DeviceResult> results =
-      RunOnEveryDevice(job, ports.Ports, RecorderFilesOf(options, ports.Ports), progress);
+  std::vector<DeviceResult> results;
+  try {
+    results = RunOnEveryDevice(job, ports.Ports, RecorderFilesOf(options, ports.Ports), progress);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "morvelctl: %s\n", error.what());
+    return kRefusedOrDiffers;
+  }
   if (job.What == Command::kRead && options.Output) SaveReads(*options.Output, results);
 
   int status = OverallStatus(results);
