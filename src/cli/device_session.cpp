@@ -261,6 +261,21 @@ void DeviceSession::Compare() {
     }
   }
   if (!result_.Differences.empty()) result_.Exit = kRefusedOrDiffers;
+  // The listing fills a field from the last entry of its tag, and Save PBook
+  // erases only that one: an earlier entry under the same tag stays on the
+  // SIM, unseen in the fields, whatever is written.
+  for (std::size_t line = 0; line <= config::LineOf(config::ConfigField::SERVICE); ++line) {
+    const std::string tag = FieldLabel(config::FieldAt(line));
+    std::vector<std::string> entries;
+    for (const std::string& node : view_.Nodes()) {
+      if (node.find(":" + tag + "[") != std::string::npos) entries.push_back(node);
+    }
+    if (entries.size() > 1) {
+      result_.Fail(kRefusedOrDiffers, "the SIM holds " + tag + " " +
+                                          std::to_string(entries.size()) +
+                                          " times: " + Joined(entries));
+    }
+  }
 }
 
 void DeviceSession::ConcludeStatus() {

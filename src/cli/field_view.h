@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/dialogue/dialogue_view.h"
 
@@ -29,10 +30,10 @@ class FieldView : public DialogueView {
   void SetDialogueButtonsEnabled(bool) override {}
   void SetOperatorPanel(const std::string& text) override { operatorPanel_ = text; }
   void SetCreditPanel(const std::string& text) override { creditPanel_ = text; }
+  void ClearTree() override { nodes_.clear(); }
+  void AddTreeNode(const std::string& text) override { nodes_.push_back(text); }
   // Nothing here selects a node or a page: Delete PNum. and the tree's click
   // are the window's alone.
-  void ClearTree() override {}
-  void AddTreeNode(const std::string&) override {}
   std::optional<std::string> SelectedNodeText() const override { return std::nullopt; }
   int PageCount() const override { return 0; }
   std::string PageName(int) const override { return {}; }
@@ -48,12 +49,15 @@ class FieldView : public DialogueView {
   const std::string& LastLine() const { return lastLine_; }
   const std::string& OperatorPanel() const { return operatorPanel_; }
   const std::string& CreditPanel() const { return creditPanel_; }
+  // The tree: one "location:tag[number]" per entry of the last listing.
+  const std::vector<std::string>& Nodes() const { return nodes_; }
   // The last signal quality, none before the first.
   std::optional<int> Signal() const { return signal_; }
 
  private:
   config::ConfigTexts fields_{};
   std::string centre_;
+  std::vector<std::string> nodes_;
   std::string lastLine_;
   std::string operatorPanel_ = "Operator:";
   std::string creditPanel_ = "Credit:";

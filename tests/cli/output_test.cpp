@@ -66,6 +66,20 @@ TEST_F(CliTest, DifferencesFieldByFieldInTextAndJson) {
                             {"field": "SMS2_text", "device": "Input 1 on", "file": ""}])"));
 }
 
+// Save PBook erases only the entry the fields came from: an earlier one
+// under the same tag would stay, unseen, however often the file is written.
+TEST_F(CliTest, ATagTheSimHoldsTwiceIsSaid) {
+  Kestrix device(StateWith({{1, {"+4311", "MASTER1"}}, {5, {"+4322", "MASTER1"}}}, {}));
+  config::ConfigTexts file{};
+  file[config::LineOf(ConfigField::MASTER1)] = "+4399";
+  files_.Write("site.mvf", MvfBytes(file));
+  const CliResult write = RunCli({"write", files_.File("site.mvf"), "-p", device.Device(), "-q"});
+  EXPECT_EQ(write.exitCode, 1);
+  EXPECT_NE(write.out.find(": the SIM holds MASTER1 2 times: 1:MASTER1[+4311], "),
+            std::string::npos)
+      << write.out;
+}
+
 TEST_F(CliTest, ReadToStandardOutputAndTraceAndLogPerDevice) {
   Kestrix first(SampleState());
   Kestrix second(StateWith({}, {}));
