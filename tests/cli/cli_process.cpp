@@ -16,11 +16,13 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-CliProcess::CliProcess(const std::vector<std::string>& args) {
+CliProcess::CliProcess(const std::vector<std::string>& args,
+                       const std::vector<std::string>& runner) {
   int out[2], err[2];
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-  std::vector<std::string> argv = args;
-  argv.insert(argv.begin(), MORVELCTL_BINARY);
+  std::vector<std::string> argv = runner;
+  argv.push_back(MORVELCTL_BINARY);
+  argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> pointers;
   for (std::string& arg : argv) pointers.push_back(arg.data());
   pointers.push_back(nullptr);

@@ -18,7 +18,10 @@ struct CliResult {
 
 class CliProcess {
  public:
-  explicit CliProcess(const std::vector<std::string>& args);
+  // `runner`, when given, is a program and its arguments that run
+  // morvelctl (setpriv, to run it as another user).
+  explicit CliProcess(const std::vector<std::string>& args,
+                      const std::vector<std::string>& runner = {});
   ~CliProcess();
   CliProcess(const CliProcess&) = delete;
   CliProcess& operator=(const CliProcess&) = delete;
@@ -41,8 +44,9 @@ class CliProcess {
   CliResult result_;
 };
 
-inline CliResult RunCli(const std::vector<std::string>& args) {
-  return CliProcess(args).Finish();
+inline CliResult RunCli(const std::vector<std::string>& args,
+                        const std::vector<std::string>& runner = {}) {
+  return CliProcess(args, runner).Finish();
 }
 
 }  // namespace morvel::test

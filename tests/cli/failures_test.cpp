@@ -2,6 +2,9 @@
 // device's, says what it left written and what not, and ends with its exit
 // status: a refused store, a device unplugged half way, a port another
 // program holds, a port that is not there, a device that stops answering.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "cli_fixture.h"
 #include "support/tty_holder.h"
 
@@ -58,6 +61,23 @@ TEST_F(CliTest, EachFailureHasItsExitStatusAndMessage) {
     for (const std::string& text : c.said)
       EXPECT_NE(write.out.find(text), std::string::npos) << text << write.out;
   }
+}
+
+// Said as the window says it: the device, and what would let this user open
+// it. Root opens any device, so it runs the program as nobody.
+TEST_F(CliTest, ADeviceThisUserMayNotOpenIsNamed) {
+  Kestrix device(StateWith({}, {}));
+  ASSERT_EQ(chmod(device.Device().c_str(), 0), 0);
+  std::vector<std::string> runner;
+  if (geteuid() == 0)
+    runner = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  const CliResult status = RunCli({"status", "-p", device.Device()}, runner);
+  EXPECT_EQ(status.exitCode, 3) << status.err;
+  const std::string port = device.Device() + ": ";
+  EXPECT_EQ(status.out, port + "Permission denied to open " + device.Device() +
+                            ": its permissions must be changed to let this user read and write "
+                            "it.\n" +
+                            port + "failed (exit status 3)\n");
 }
 
 }  // namespace
