@@ -104,14 +104,15 @@ done
 # installed with; gammu reads its first phonebook entry.
 coproc SIM { exec "$root/usr/bin/kestrix-sim" 2>"$scratch/sim.err"; }
 read -r -t 30 device <&"${SIM[0]}" || fail "kestrix-sim did not start: $(cat "$scratch/sim.err")"
+# The installed command line reads the first entry, without a display. It
+# goes first: gammu leaves the simulator's tty claimed exclusively.
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 "$root/usr/bin/morvelctl" read --port "$device" -q \
+  >"$scratch/read.mvf" 2>"$scratch/read.err" || fail "morvelctl read: $(cat "$scratch/read.err")"
+[[ "$(head -n 1 "$scratch/read.mvf")" == $'+436641234567\r' ]] ||
+  fail "morvelctl read: $(cat "$scratch/read.mvf" "$scratch/read.err")"
 printf '[gammu]\ndevice = %s\nconnection = at19200\n' "$device" >"$scratch/gammurc"
 HOME=$scratch timeout 120 gammu -c "$scratch/gammurc" getmemory SM 1 >"$scratch/entry" ||
   fail "gammu: $(cat "$scratch/entry")"
 grep -q '"+436641234567"' "$scratch/entry" && grep -q '"MASTER1"' "$scratch/entry" ||
   fail "the simulator's first entry: $(cat "$scratch/entry")"
-# The installed command line reads the same entry, without a display.
-env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 "$root/usr/bin/morvelctl" read --port "$device" -q \
-  >"$scratch/read.mvf" 2>"$scratch/read.err" || fail "morvelctl read: $(cat "$scratch/read.err")"
-[[ "$(head -n 1 "$scratch/read.mvf")" == $'+436641234567\r' ]] ||
-  fail "morvelctl read: $(cat "$scratch/read.mvf" "$scratch/read.err")"
 echo "package ok: $(basename "$deb")"
