@@ -26,6 +26,10 @@ class Dialogue {
 
   // The status poll; also the clock of the commands' time limits.
   void Timer1Timer();
+  // Asks for the registration now rather than once the link bar has run out,
+  // for a caller that needs the status at once; its answer starts the chain
+  // of status queries as the poll's does.
+  void AskRegistration();
 
   // The phonebook exchange.
   void LoadPHONEClick();
@@ -72,6 +76,9 @@ class Dialogue {
   // Ends every exchange, keeping the fields; the quiet listing follows when
   // a Save PBook may have changed the SIM's locations.
   void EndExchanges();
+
+  // Queues the registration query unless one is queued or in flight.
+  void QueueRegistration();
 
   // Reply handlers, one per kind of information line.
   void RegistrationReply();

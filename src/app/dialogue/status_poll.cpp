@@ -35,6 +35,10 @@ int64_t QuotedHex(const std::string& textBeforeQuote) {
   return ToInteger("$" + textBeforeQuote);
 }
 
+bool IsRegistrationQuery(const QueuedCommand& command) {
+  return command.Line == "AT+CREG?";
+}
+
 bool IsDigits(const std::string& text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
@@ -45,12 +49,7 @@ void Dialogue::Timer1Timer() {
   view_.SetLinkProgress(view_.LinkProgress() - 1);
   if (view_.LinkProgress() == 0) ++State.LinkMissCount;
   if (view_.LinkProgress() < kButtonsBelow) view_.SetDialogueButtonsEnabled(false);
-  // One query at a time: while one waits for its answer, asking again would
-  // only pile up answers to take apart.
-  if (State.LinkMissCount > kQueryAbove && PortNumber() != 0 &&
-      !State.Commands.Holds([](const QueuedCommand& c) { return c.Line == "AT+CREG?"; })) {
-    Queue("AT+CREG?", Owner::kPoll);
-  }
+  if (State.LinkMissCount > kQueryAbove) QueueRegistration();
   if (State.LinkMissCount > kForgetAbove) {
     State.LinkMissCount = 0;
     State.OperatorName.clear();
@@ -59,6 +58,19 @@ void Dialogue::Timer1Timer() {
   ++State.Ticks;
   if (State.Commands.Expired(State.Ticks)) TimeLimitPassed();
   Pump();
+}
+
+void Dialogue::AskRegistration() {
+  QueueRegistration();
+  Pump();
+}
+
+void Dialogue::QueueRegistration() {
+  // One query at a time: while one waits for its answer, asking again would
+  // only pile up answers to take apart.
+  if (PortNumber() != 0 && !State.Commands.Holds(IsRegistrationQuery)) {
+    Queue("AT+CREG?", Owner::kPoll);
+  }
 }
 
 void Dialogue::RegistrationReply() {
