@@ -5,17 +5,11 @@ cut-short or stopped exchange is told once with what is left to do; done
 again, the SIM holds exactly what the user set, and the next poll is
 answered."""
 
-import re
 import unittest
 
-from morvel_e2e import find, find_all, press, session_for, text_of, wait_for
+from morvel_e2e import (INDEX_7, MESSAGES, SLOTS, find, find_all, press, session_for, text_of,
+                        wait_for)
 
-SLOTS = [("SMS credit:", "SMSText1"), ("SMS input1:", "SMSText2"), ("SMS input2:", "SMStext3"),
-         ("SMS input3:", "SMStext4"), ("SMS input4:", "SMStext5"), ("SMS input5:", "SMSText6")]
-MESSAGES = [("+436640000", "CREDIT?"), ("+436641234567", "Input 1 off!"),
-            ("+436641000003", "Alarm on (zone 2)"), ("+436641000004", "Status?"),
-            ("+436641000005", "Output 2 on"), ("+436641000006", "Reset")]
-INDEX_7 = (7, "+436640000", "Your credit is 10 EUR")
 MASTER1 = "+436649000010"
 KEPT = "the fields still hold what is to be saved: press Save SMSs again."
 
@@ -34,11 +28,6 @@ class RealModem(unittest.TestCase):
         press(wait_for("OK", lambda: find(report, "push button", "OK")))
         wait_for("the report closed", lambda: find(self.s.app(), "alert") is None)
         return labels
-
-    def gammu_messages(self):
-        return [(int(i), number, text) for i, number, text in re.findall(
-            r'Location (\d+),[^\n]*\n(?:.+\n)*?Remote number\s*: "([^"]*)"\n(?:.+\n)*\n(.*)\n',
-            self.s.gammu("getallsms"))]
 
     def test_slow_writes_a_lost_answer_an_incoming_message_and_a_restart(self):
         self.s = s = session_for(self, com=4, sim_args=(
@@ -98,7 +87,7 @@ class RealModem(unittest.TestCase):
         self.assertEqual(s.close(), 0)
 
         s.saved_state()
-        self.assertEqual(self.gammu_messages(),
+        self.assertEqual(self.s.gammu_messages(),
                          [(i, number, text) for i, (number, text) in enumerate(MESSAGES, 1)]
                          + [INDEX_7])
         self.assertEqual(sorted((number, name) for _, number, name in s.gammu_phonebook()),
