@@ -10,9 +10,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kTick(1000);
-// Every line from the device keeps the command in flight alive, so a device
-// that chatters without answering would outlast every time limit: a step
-// (or the wait for the first answer) is given up after this many ticks. The
+// A command's own lines keep it alive, so a device that keeps sending them
+// without ever ending its answer would outlast every time limit: a step (or
+// the wait for the first answer) is given up after this many ticks. The
 // longest, a listing of 100 locations at 19,200 baud, takes a few seconds.
 constexpr int kStepTicks = 60;
 
