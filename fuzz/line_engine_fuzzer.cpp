@@ -1,10 +1,15 @@
 // Drives the device dialogue with a script of device bytes, in arrivals of
-// any size, between the user's clicks, ticks and typing (line_engine/
-// script.h), against a window and port that record what it does. Beyond
-// crashes, leaks and undefined behaviour, what whatever the device sends
-// must not break (line_engine/invariants.h): only the dialogue's own
-// commands are written, no listed SMS text reaches the phonebook, the step
-// counters stay in range, nothing is written without a port.
+// any size, and of a modem's answers to what the dialogue writes (in turn,
+// lost, late, refused, after unsolicited lines, restarted) between the
+// user's clicks, ticks and typing (line_engine/script.h), against a window
+// and port that record what it does. Beyond crashes, leaks and undefined
+// behaviour, what whatever the device sends must not break
+// (line_engine/invariants.h): only the dialogue's own commands are written,
+// and none while a final result is awaited or inside a message text; a
+// refused or unanswered exchange is reported; no listed SMS text reaches the
+// phonebook; the step counters stay in range; nothing is written without a
+// port; and once the modem answers everything, every exchange ends and the
+// buttons work again (line_engine/run.h).
 #include <cstdint>
 #include <cstdio>
 

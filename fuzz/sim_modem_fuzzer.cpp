@@ -1,7 +1,10 @@
 // Feeds the simulated Kestrix arbitrary bytes, as a client on the line
-// would send them, and checks that every reply is framed and that the SIM
-// never holds what a state file could not. An input that starts
-// with 0xFF takes its next byte as a set of faults to show.
+// would send them, a line at a time with time passing in between, and
+// checks that every reply is framed, that the SIM never holds what a state
+// file could not, and that once time has passed the device is idle again.
+// An input that starts with 0xFF takes its next byte as a set of faults.
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -51,6 +54,36 @@ void AddFaults(kestrix::Faults& faults, unsigned char mask) {
   if (mask & 0x02) faults.ignore.insert("+CPBR");
   if (mask & 0x04) faults.unsolicited.push_back({2, "+CREG: 0,5"});
   if (mask & 0x08) faults.hangupAfter = 3;
+  if (mask & 0x10) faults.simWriteMs = 50;
+  if (mask & 0x20) {
+    faults.lose.push_back("+CMGD");
+    faults.unsolicitedAt.push_back({"+CMGW", "RING"});
+  }
+  if (mask & 0x40) {
+    faults.restartAt.push_back("+CPBR");
+    faults.restartMs = 20;
+  }
+  if (mask & 0x80) faults.incomingAt.push_back({"+CMGD", "+4366", "Hi"});
+}
+
+// Each line (up to its CR) arrives 10 ms after the one before; a busy spell
+// may hold several.
+void FeedOverTime(kestrix::Modem& modem, std::string_view bytes) {
+  using namespace std::chrono_literals;
+  kestrix::Modem::Clock::time_point now{};
+  // At most one spell per byte fed, and the restart's.
+  const std::size_t maxSpells = bytes.size() + 1;
+  while (!bytes.empty()) {
+    std::size_t end = std::min(bytes.find('\r'), bytes.size() - 1) + 1;
+    modem.Feed(bytes.substr(0, end), now);
+    bytes.remove_prefix(end);
+    now += 10ms;
+    modem.Tick(now);
+  }
+  for (std::size_t spells = 0; modem.BusyUntil(); ++spells) {
+    Require(spells <= maxSpells, "busy spells come to an end");
+    modem.Tick(*modem.BusyUntil());
+  }
 }
 
 // Whatever the commands did, the state saves as a file that loads again:
@@ -75,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   CheckedOutput output;
   kestrix::Modem modem(state, output, nullptr);
-  modem.Feed(bytes);
+  FeedOverTime(modem, bytes);
   CheckState(state);
   Require(!output.HungUp() || state.faults.hangupAfter > 0, "only a fault hangs up");
   return 0;

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: a plain build, then
 # ASan+UBSan, then 20 seconds of each fuzzer, then ThreadSanitizer for
-# everything that builds without Qt (platform layer, serial line core, dialogue,
-# simulator), since Qt is not instrumented. Prints each ctest summary and a
-# total at the end; fails if any run fails.
+# everything that builds without Qt (platform layer, serial line core,
+# dialogue, command line, simulator), since Qt is not instrumented. Prints
+# each ctest summary and a total at the end; fails if any run fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1

@@ -21,7 +21,8 @@ void RecordingPort::WriteText(const std::string& text) {
     }
   }
   written_.push_back(text);
-  checker_.Written(text, view_.Fields());
+  checker_.Written(text, view_.Held());
+  if (comNumber_ != 0) modem_.Receive(text);
 }
 
 char RecordingPort::TakeChar() {

@@ -1,8 +1,8 @@
 // The port as the dialogue sees it, over bytes: the device's arrive in it,
 // the dialogue takes them one by one, and every write goes to the checker
-// with the fields as they are at that moment. The first write with no port
-// chosen opens one, as the window's port asks the user; a later one is a
-// fault.
+// with what the fields have held up to that moment, and to the modem once a port
+// is open. The first write with no port chosen opens one, as the window's
+// port asks the user; a later one is a fault.
 #pragma once
 
 #include <stdexcept>
@@ -12,6 +12,7 @@
 #include "app/dialogue/dialogue_port.h"
 #include "line_engine/invariants.h"
 #include "line_engine/recording_view.h"
+#include "line_engine/scripted_modem.h"
 
 namespace fuzz {
 
@@ -23,8 +24,9 @@ class PortChoiceCancelled : public std::runtime_error {
 
 class RecordingPort : public DialoguePort {
  public:
-  RecordingPort(LineEngineChecker& checker, const RecordingView& view, bool choiceAccepted)
-      : checker_(checker), view_(view), choiceAccepted_(choiceAccepted) {}
+  RecordingPort(LineEngineChecker& checker, const RecordingView& view, ScriptedModem& modem,
+                bool choiceAccepted)
+      : checker_(checker), view_(view), modem_(modem), choiceAccepted_(choiceAccepted) {}
 
   void WriteText(const std::string& text) override;
   char TakeChar() override;
@@ -40,6 +42,7 @@ class RecordingPort : public DialoguePort {
  private:
   LineEngineChecker& checker_;
   const RecordingView& view_;
+  ScriptedModem& modem_;
   bool choiceAccepted_;
   bool choiceAsked_ = false;
   WORD comNumber_ = 0;

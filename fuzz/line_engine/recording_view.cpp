@@ -18,6 +18,10 @@ bool IsPhonebookField(config::ConfigField field) {
 
 }  // namespace
 
+RecordingView::RecordingView(LineEngineChecker& checker) : checker_(checker) {
+  for (std::set<std::string>& texts : held_) texts.insert(std::string());
+}
+
 std::string RecordingView::FieldText(config::ConfigField field) const {
   return fields_[config::LineOf(field)];
 }
@@ -27,6 +31,7 @@ void RecordingView::SetFieldText(config::ConfigField field, const std::string& t
   std::string kept = text;
   for (std::string next; (next = config::FilterFor(field, kept)) != kept;) kept = next;
   fields_[config::LineOf(field)] = kept;
+  held_[config::LineOf(field)].insert(kept);
   if (IsPhonebookField(field) && !kept.empty()) checker_.PhonebookChanged(kept);
 }
 
@@ -52,6 +57,11 @@ void RecordingView::ClearTree() {
 void RecordingView::AddTreeNode(const std::string& text) {
   tree_.push_back(text);
   checker_.PhonebookChanged(text);
+}
+
+void RecordingView::Report(const std::string& message) {
+  checker_.Reported();
+  reports_.push_back(message);
 }
 
 std::optional<std::string> RecordingView::SelectedNodeText() const {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace fuzz {
 namespace {
@@ -16,6 +17,30 @@ constexpr std::array<Step, 16> kSteps{
     Step::ClickNode,   Step::ClickField, Step::TypeField, Step::Arrive,
     Step::Arrive,      Step::Arrive,     Step::Arrive,    Step::Arrive,
 };
+
+// The modem's marks, by their letter.
+std::optional<Step> ModemStep(unsigned char code) {
+  switch (code) {
+    case 'O':
+      return Step::Answer;
+    case 'N':
+      return Step::Drop;
+    case 'L':
+      return Step::Late;
+    case 'R':
+      return Step::Refuse;
+    case 'U':
+      return Step::Unsolicited;
+    case 'Z':
+      return Step::Restart;
+    case 'S':
+      return Step::SimSize;
+    case 'V':
+      return Step::Registration;
+    default:
+      return std::nullopt;
+  }
+}
 
 class Reader {
  public:
@@ -58,13 +83,24 @@ Script ReadScript(std::string_view input) {
       continue;
     }
     Action action;
-    action.What = kSteps[code % kSteps.size()];
+    const std::optional<Step> modem = ModemStep(code);
+    action.What = modem ? *modem : kSteps[code % kSteps.size()];
+    // The modem answers after what the device sent before.
+    if (modem && !unsent.empty()) {
+      script.Actions.push_back({Step::Arrive, std::move(unsent), 0});
+      unsent.clear();
+    }
     switch (action.What) {
       case Step::Arrive:
         action.Bytes = std::move(unsent);
         unsent.clear();
         break;
       case Step::ClickNode:
+      case Step::Late:
+      case Step::Refuse:
+      case Step::Unsolicited:
+      case Step::SimSize:
+      case Step::Registration:
         action.Number = reader.Byte();
         break;
       case Step::TypeField:
@@ -79,6 +115,9 @@ Script ReadScript(std::string_view input) {
       case Step::SaveSms:
       case Step::DeleteSms:
       case Step::ClickField:
+      case Step::Answer:
+      case Step::Drop:
+      case Step::Restart:
         break;
     }
     script.Actions.push_back(std::move(action));

@@ -63,4 +63,19 @@ using FieldSetter = std::function<void(ConfigField field, const std::string& tex
 // file is at most 1 MiB)", so that a huge file cannot block the window.
 void LoadConfigFile(const std::string& path, const FieldSetter& setField);
 
+// The file's lines as they stand, for a caller that must know whether the
+// fields would hold them exactly: split as LoadConfigFile splits them (LF
+// ends a line, CRs dropped, Ctrl-Z ends the file), each line's first
+// kKeptLineBytes bytes, more than any field holds; lines past the end are
+// empty. Refused as LoadConfigFile refuses.
+constexpr std::size_t kKeptLineBytes = 256;
+struct ConfigLines {
+  ConfigTexts Lines;
+  // Nothing to read: an empty file, or one whose first byte is Ctrl-Z.
+  bool Empty = false;
+  // Some line after the 21st holds something.
+  bool MoreLines = false;
+};
+ConfigLines ReadConfigLines(const std::string& path);
+
 }  // namespace config

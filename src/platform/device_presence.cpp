@@ -23,7 +23,8 @@ DevicePresence GetDevicePresence(HANDLE handle) {
   }
   struct stat opened {};
   if (fstat(device->fd, &opened) != 0) return DevicePresence::kPresent;
-  const PortLook look = LookAtComPort(device->comNumber);
+  const PortLook look =
+      device->comNumber != 0 ? LookAtComPort(device->comNumber) : LookAtDevice(device->path);
   return look.exists && look.device == opened.st_rdev && look.node == opened.st_ino
              ? DevicePresence::kPresent
              : DevicePresence::kRemoved;
@@ -36,10 +37,14 @@ bool PortLook::operator==(const PortLook& other) const {
 }
 
 PortLook LookAtComPort(unsigned n) {
+  const std::optional<std::string> path = ComPortDevicePath(n);
+  return path ? LookAtDevice(*path) : PortLook{};
+}
+
+PortLook LookAtDevice(const std::string& path) {
   PortLook look;
-  auto path = ComPortDevicePath(n);
   struct stat info {};
-  if (!path || stat(path->c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return look;
+  if (stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return look;
   look.exists = true;
   look.device = info.st_rdev;
   look.node = info.st_ino;

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <ctime>
+#include <string>
 
 #include "platform/win_types.h"
 
@@ -34,3 +35,5 @@ struct PortLook {
 };
 
 PortLook LookAtComPort(unsigned n);
+// The same for a device path (a link is followed).
+PortLook LookAtDevice(const std::string& path);

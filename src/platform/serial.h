@@ -1,6 +1,8 @@
 // Win32-style serial device calls over termios, poll, flock and eventfd.
 //
 // Device names are "\\.\COMn"; port_map.h says which Linux device each names.
+// An absolute path names the device itself (a command line's /dev/ttyUSB0 or
+// /dev/serial/by-id/... link).
 // Every blocking call here can be ended by another thread: a pending
 // WaitCommEvent returns when the mask is set to 0 or the handle is closed,
 // a pending write is abandoned by PurgeComm(PURGE_TXABORT) or a close.

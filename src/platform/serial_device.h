@@ -33,7 +33,8 @@ class SerialDevice : public PlatformObject {
   const int fd;
   const std::string path;
   // The COM number it was opened as: while the port map still leads there,
-  // the device has not been removed.
+  // the device has not been removed. 0 for a device opened by its path,
+  // which must lead there instead.
   unsigned comNumber = 0;
   // False when the descriptors the device needs could not be made.
   bool ready = false;

@@ -52,6 +52,12 @@ bool IsPseudoTerminalSlave(int fd) {
           deviceMajor < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT);
 }
 
+// A name that is no COM name but an absolute path is the device's own.
+std::optional<std::string> DevicePathOf(const char* fileName) {
+  if (fileName == nullptr || fileName[0] != '/') return std::nullopt;
+  return fileName;
+}
+
 HANDLE Fail(DWORD error) {
   SetLastError(error);
   return INVALID_HANDLE_VALUE;
@@ -78,7 +84,7 @@ DWORD OpenError(int err) {
 HANDLE CreateFileA(const char* fileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD, DWORD, HANDLE) {
   lastRefusal = RefusedAccess{};
   auto number = fileName != nullptr ? ComNumberFromName(fileName) : std::nullopt;
-  auto path = number ? ComPortDevicePath(*number) : std::nullopt;
+  auto path = number ? ComPortDevicePath(*number) : DevicePathOf(fileName);
   if (!path) return Fail(ERROR_FILE_NOT_FOUND);
 
   int fd = -1;
@@ -116,7 +122,7 @@ HANDLE CreateFileA(const char* fileName, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWO
 
   auto device = std::make_shared<SerialDevice>(fd, *path);
   if (!device->ready) return Fail(ERROR_NOT_ENOUGH_MEMORY);
-  device->comNumber = *number;
+  device->comNumber = number.value_or(0);
   device->pseudoTerminal = IsPseudoTerminalSlave(fd);
   if (!device->pseudoTerminal) device->ownsExclusive = ioctl(fd, TIOCEXCL) == 0;
   termios current{};

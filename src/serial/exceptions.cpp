@@ -18,6 +18,18 @@ std::string TextOfCode(int code) {
   return text;
 }
 
+// The platform's own file and device errors, told by their error numbers.
+constexpr int kFirstPlatformError = -2;
+constexpr int kLastPlatformError = -162;
+
+[[noreturn]] void RaisePlatformError(int code) {
+  if (code == ecOutOfMemory) throw EOutOfMemory();
+  std::string text = ErrorMessageText(code);
+  // Error numbers the platform has no text for would otherwise report nothing.
+  if (text.empty()) text = "I/O error " + std::to_string(-code);
+  throw EInOutError(text, -code);
+}
+
 std::string PermissionText(const std::string& devicePath, const std::string& group) {
   if (group.empty()) {
     return "Permission denied to open " + devicePath +
@@ -54,6 +66,12 @@ void RaiseClassOf(int code) {
     MORVEL_SER_MORE_CODES(MORVEL_SER_RAISE_CLASS)
 #undef MORVEL_SER_RAISE_CLASS
   }
+}
+
+void RaiseResult(int code) {
+  RaiseClassOf(code);
+  if (code <= kFirstPlatformError && code >= kLastPlatformError) RaisePlatformError(code);
+  throw ESerException(std::string("Serial exception"));
 }
 
 EInOutError::EInOutError(const std::string& text, int errorCode)

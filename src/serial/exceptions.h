@@ -55,6 +55,11 @@ class EPermissionDenied : public EOpenComm {
 // class has that code.
 void RaiseClassOf(int code);
 
+// Throws the exception of an error code (negative): its class; for the
+// platform's file and device errors the runtime's I/O or out-of-memory
+// error; otherwise a plain ESerException.
+[[noreturn]] void RaiseResult(int code);
+
 // The runtime's input/output error: a file or device error with its number.
 class EInOutError : public std::runtime_error {
  public:

@@ -11,8 +11,6 @@
 namespace morvel::test {
 namespace {
 
-const std::string kOk = "\r\nOK\r\n";
-
 class DeviceGone : public FormOnPty {
  protected:
   DeviceGone() : device_(std::filesystem::canonical(pty_.SlavePath()).string()) {
@@ -67,6 +65,15 @@ TEST_F(DeviceGone, GoneIsSaidPlainlyAndTheWindowRestsUntilTheDeviceIsBack) {
   EXPECT_EQ(again.ReadUntil("ATE\r\n"), "ATE\r\n");
   EXPECT_EQ(form_->StatusPanels[0]->text(), "Operator:");
   EXPECT_EQ(form_->MASTER1->text(), "+431");
+  // The session afresh: echo off, then text mode.
+  again.Write(kOk);
+  std::string setUp;
+  ASSERT_TRUE(Serve([&] {
+    setUp += again.ReadAvailable(std::chrono::milliseconds(1));
+    return setUp == "AT+CMGF=1\r\n";
+  }));
+  again.Write(kOk);
+  ASSERT_TRUE(Serve([&] { return State().Commands.InFlight() == nullptr; }));
   // The poll from its start: the first registration query on the ninth tick.
   Tick(8);
   EXPECT_EQ(again.ReadAvailable(), "");

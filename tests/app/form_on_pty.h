@@ -20,6 +20,8 @@
 
 namespace morvel::test {
 
+inline const std::string kOk = "\r\nOK\r\n";
+
 // Runs Qt's event loop, which also serves the port's notifications, until
 // `done` holds or `limit` passes.
 template <class Done>
@@ -43,6 +45,10 @@ class FormOnPty : public testing::Test {
     form_ = std::make_unique<TForm1>();
     form_->Timer1->stop();
     firstCommand_ = pty_.ReadUntil("ATE\r\n");
+    // The session set-up: echo off, then text mode, each answered.
+    Device(kOk);
+    textMode_ = SentThrough("AT+CMGF=1\r\n");
+    Device(kOk);
   }
   ~FormOnPty() override { form_.reset(); }
 
@@ -76,6 +82,21 @@ class FormOnPty : public testing::Test {
   // Whatever else it sends within a short quiet time.
   std::string SentAfterwards() { return pty_.ReadAvailable(std::chrono::milliseconds(150)); }
 
+  // The device answers `command`, once the window has sent it, with `reply`;
+  // returns what the window sent up to and including the command.
+  std::string Answer(const std::string& command, const std::string& reply) {
+    const std::string sent = SentThrough(command);
+    Device(reply);
+    return sent;
+  }
+
+  // The status poll asks for the registration on the next tick.
+  std::string AskRegistration() {
+    State().LinkMissCount = 9;
+    Tick();
+    return SentThrough("AT+CREG?\r\n");
+  }
+
   bool LedLit() const { return form_->LED->isVisibleTo(form_.get()); }
 
   void Tick(int times = 1) {
@@ -87,6 +108,7 @@ class FormOnPty : public testing::Test {
   PtyPair pty_;
   std::unique_ptr<TForm1> form_;
   std::string firstCommand_;
+  std::string textMode_;
 };
 
 }  // namespace morvel::test

@@ -1,5 +1,5 @@
-// The line engine on the real window: characters to lines, the monitor echo,
-// the order of the classification rules, the prompt test, and a reply that
+// The line engine on the real window: the session set-up, characters to
+// lines, the monitor echo, which command a line answers, and a reply that
 // breaks a number.
 #include <QLineEdit>
 #include <QTreeWidget>
@@ -9,20 +9,27 @@
 namespace morvel::test {
 namespace {
 
-class LineEngine : public FormOnPty {};
+class LineEngine : public FormOnPty {
+ protected:
+  bool Answered() const { return State().Commands.InFlight() == nullptr; }
+  const DialogueState& State() const { return form_->DeviceDialogue().State; }
+  using FormOnPty::State;
+};
 
-TEST_F(LineEngine, FirstCommandSwitchesEchoOff) {
+TEST_F(LineEngine, TheSessionSwitchesEchoOffThenTextModeEachAfterTheAnswerBefore) {
   EXPECT_EQ(firstCommand_, "ATE\r\n");
+  EXPECT_EQ(textMode_, "AT+CMGF=1\r\n");
   EXPECT_EQ(State().StartComNumber, 7);
   EXPECT_TRUE(State().CentreAsked);
-  EXPECT_FALSE(State().DeviceReady);
+  EXPECT_TRUE(State().DeviceReady);
+  EXPECT_TRUE(Answered());
 }
 
 struct Framing {
   const char* what;
   std::string bytes;
   QStringList lines;
-  bool ready;
+  bool answers;  // the registration query in flight
 };
 
 TEST_F(LineEngine, FramesLinesAndEchoesEachOnce) {
@@ -43,57 +50,50 @@ TEST_F(LineEngine, FramesLinesAndEchoesEachOnce) {
   };
   for (const Framing& c : cases) {
     SCOPED_TRACE(c.what);
+    if (Answered()) AskRegistration();
     form_->Monitor->clear();
-    State().DeviceReady = false;
     Device(c.bytes);
     EXPECT_EQ(MonitorLines(), c.lines);
-    EXPECT_EQ(State().DeviceReady, c.ready);
+    EXPECT_EQ(Answered(), c.answers);
     EXPECT_TRUE(State().ReplyLine.empty());
   }
-  EXPECT_EQ(SentAfterwards(), "");
 }
 
 TEST_F(LineEngine, AssemblesALineAcrossEvents) {
+  AskRegistration();
   pty_.Write("+CREG: 0");
   ASSERT_TRUE(Serve([&] { return State().ReplyLine == "+CREG: 0"; }));
   EXPECT_TRUE(LedLit());
   Device(",1\r\n");
-  EXPECT_EQ(MonitorLines(), QStringList{"+CREG: 0,1"});
+  EXPECT_EQ(MonitorLines().back(), "+CREG: 0,1");
   EXPECT_EQ(form_->Gauge1->Progress(), 27);
 }
 
-TEST_F(LineEngine, TriesTheRulesInOrder) {
-  // A name holding +CSCA is a centre reply, not an entry.
-  Device("+CPBR: 5,\"+431\",145,\"x+CSCA\"\r\n");
-  EXPECT_EQ(form_->SMSCentrum->text(), "+431");
+TEST_F(LineEngine, ALineChangesSomethingOnlyAsAnAnswerToTheCommandInFlight) {
+  const std::string entry = "\r\n+CPBR: 5,\"+431\",145,\"x+CSCA\"\r\n";
+  // Nothing in flight: shown only.
+  Device(entry + "\r\n+CSCA: \"+4399\",145\r\n" + kOk + "\r\n+CREG: 0,1\r\n");
   EXPECT_EQ(form_->TreeView1->topLevelItemCount(), 0);
-}
-
-TEST_F(LineEngine, AnOkAdvancesTheChainBeforeItAsksForTheCentre) {
-  State().SmsDeletePending = true;
-  State().StepIndex = 3;
-  State().CentreAsked = false;
-  Device("\r\nOK\r\n");
-  EXPECT_EQ(SentThrough("AT+CSCA?\r\n"), "AT+CMGD=4\r\nAT+CSCA?\r\n");
-}
-
-TEST_F(LineEngine, PromptSendsTheSlotTextOnlyWhenTheLineIsExactlyThePrompt) {
-  form_->SMSText2->setText("Hi");
-  State().StepIndex = 2;
-  pty_.Write("\r\n> ");
-  EXPECT_EQ(SentThrough("\x1a"), "Hi\x1a");
-  Device(" \r\n");  // ends the prompt's line
-  Device("x> \r\n");
-  // Left open, a prompt would take every later byte as message text.
-  for (int32_t outsideTheSlots : {0, 7}) {
-    State().StepIndex = outsideTheSlots;
-    Device("> \r\n");
-  }
-  EXPECT_EQ(SentAfterwards(), "\x1b\x1b");
-  EXPECT_EQ(MonitorLines(), (QStringList{"", ">  ", "x> ", "> ", "> "}));
+  EXPECT_EQ(form_->SMSCentrum->text(), "");
+  EXPECT_EQ(form_->Gauge1->Progress(), 0);
+  // A prompt nobody asked for is cancelled, and its answer awaited.
+  Device("\r\n> ");
+  EXPECT_EQ(SentThrough("\x1b"), "\x1b");
+  Device(kOk);
+  // While the phonebook is listed, its lines are entries, whatever their
+  // name holds, and another query's reply is not one of them.
+  form_->LoadPHONE->click();
+  SentThrough("AT+CPBR=1,100\r\n");
+  Device(entry + "\r\n+CSQ: 17,99\r\n+CREG: 0,1\r\n");
+  EXPECT_EQ(form_->TreeView1->topLevelItemCount(), 1);
+  EXPECT_EQ(form_->SMSCentrum->text(), "");
+  EXPECT_EQ(form_->Smeter->Progress(), 0);
+  EXPECT_EQ(form_->Gauge1->Progress(), 0);
+  EXPECT_TRUE(reports_.Reports().empty());
 }
 
 TEST_F(LineEngine, ACountOfZeroLightsTheIndicatorAndReadsNothing) {
+  AskRegistration();
   pty_.Write("OK\r");
   form_->SerComPort1TriggerAvail(form_->SerComPort1, 0);
   EXPECT_TRUE(LedLit());
@@ -101,46 +101,32 @@ TEST_F(LineEngine, ACountOfZeroLightsTheIndicatorAndReadsNothing) {
   Tick();
   EXPECT_FALSE(LedLit());
   Device("\n");
-  ASSERT_TRUE(Serve([&] { return State().DeviceReady; }));
+  ASSERT_TRUE(Serve([&] { return Answered(); }));
 }
 
-TEST_F(LineEngine, ABrokenNumberEndsTheHandlerAndLeavesTheRestForLater) {
-  pty_.Write("+CSQ: x,99\r\nOK\r\n");
-  ASSERT_TRUE(Serve([&] { return !reports_.Reports().empty(); }));
-  EXPECT_EQ(reports_.Reports().front(),
-            (std::pair<std::string, std::string>{"Morvel", "'x' is not a valid integer value."}));
-  EXPECT_EQ(MonitorLines(), QStringList{"+CSQ: x,99"});
-  EXPECT_EQ(State().ReplyLine, " x,99");
-  EXPECT_FALSE(State().DeviceReady);
-  // The untaken characters come first in the next event; the reply after
-  // the rest is handled as if the broken one had ended cleanly.
-  Device("\r\n");
-  EXPECT_EQ(MonitorLines(), (QStringList{"+CSQ: x,99", " x,99OK", ""}));
-  EXPECT_EQ(reports_.Reports().size(), 1u);
-  EXPECT_TRUE(State().DeviceReady);
-}
-
-TEST_F(LineEngine, AReplyItsHandlerCannotReadDoesNotBlockTheLinesAfterIt) {
-  // Still holding its prefix, the kept rest would match the same rule again.
-  State().CentreAsked = false;
-  pty_.Write("+CAMM: 000100\r\n");
-  ASSERT_TRUE(Serve([&] { return !reports_.Reports().empty(); }));
-  Device("OK\r\n\r\n+CREG: 0,1\r\n");
-  EXPECT_EQ(MonitorLines(), (QStringList{"+CAMM: 000100", "+CAMM: 000100OK", "", "+CREG: 0,1"}));
-  EXPECT_EQ(reports_.Reports().size(), 1u);
-  EXPECT_EQ(form_->Gauge1->Progress(), 27);
-  EXPECT_EQ(SentThrough("AT+COPS?\r\n"), "AT+CSCA?\r\nAT+COPS?\r\n");
-}
-
-TEST_F(LineEngine, AnEchoedCommandFailsOnceAndTheReplyAfterItIsHandled) {
-  // Echo on: the device repeats the command line before its reply.
-  pty_.Write("AT+CSQ\r\r\n+CSQ: 17,99\r\n\r\nOK\r\n");
-  ASSERT_TRUE(Serve([&] { return !reports_.Reports().empty(); }));
-  Device("\r\n");
-  EXPECT_EQ(reports_.Reports(), (std::vector<std::pair<std::string, std::string>>{
-                                    {"Morvel", "'' is not a valid integer value."}}));
-  EXPECT_EQ(form_->Smeter->Progress(), 17);
-  EXPECT_TRUE(State().DeviceReady);
+TEST_F(LineEngine, ABrokenNumberIsReportedAndTheRestOfTheDeliveryReadAtOnce) {
+  // The rest of the broken line joins the next one on the monitor; only
+  // what follows it is a reply, here the final result the query waits for.
+  const std::tuple<const char*, const char*, QStringList> cases[] = {
+      {"+CSQ: x,99", "'x' is not a valid integer value.", {"+CSQ: x,99", " x,99OK"}},
+      {"+CAMM: 000100", "'$' is not a valid integer value.", {"+CAMM: 000100", "+CAMM: 000100OK"}},
+  };
+  for (const auto& [line, report, monitor] : cases) {
+    SCOPED_TRACE(line);
+    const size_t before = reports_.Reports().size();
+    const bool signal = std::string(line).starts_with("+CSQ");
+    State().OperatorName = signal ? "\"Kestrix Net\"" : "";
+    AskRegistration();
+    Device("\r\n+CREG: 0,1\r\n" + kOk);
+    if (!signal) Answer("AT+COPS?\r\n", "\r\n+COPS: 0,0,\"Kestrix Net\"\r\n" + kOk);
+    SentThrough(signal ? "AT+CSQ\r\n" : "AT+CAMM?\r\n");
+    form_->Monitor->clear();
+    pty_.Write(std::string(line) + "\r\nOK\r\n");
+    ASSERT_TRUE(Serve([&] { return Answered(); }));
+    ASSERT_EQ(reports_.Reports().size(), before + 1);
+    EXPECT_EQ(reports_.Reports().back().second, report);
+    EXPECT_EQ(MonitorLines(), monitor);
+  }
 }
 
 }  // namespace

@@ -17,7 +17,6 @@ constexpr Field kNumberFields[] = {&TForm1::MASTER1, &TForm1::MASTER2, &TForm1::
                                    &TForm1::MASTER4, &TForm1::MASTER5, &TForm1::MASTER6,
                                    &TForm1::MASTER7, &TForm1::MASTER8, &TForm1::SERVICE};
 const std::string kList = "AT+CPBR=1,100\r\n";
-const std::string kOk = "\r\nOK\r\n";
 
 // The filler command that only draws an OK, `n` times.
 std::string Fillers(int n) {
@@ -43,7 +42,6 @@ class Phonebook : public FormOnPty {
   }
   // Loads `entries` and answers the centre query that follows.
   void Load(const std::string& entries) {
-    Device(kOk);
     form_->LoadPHONE->click();
     EXPECT_EQ(SentThrough(kList), kList);
     Device(entries + kOk);
@@ -90,9 +88,11 @@ TEST_F(Phonebook, ListingLinesFillTheTreeTheFieldsOfTheirTagsAndTheLocations) {
       {"+CPBR: 3,\"0123456789012345\",129,\"SERVICE\"", "3:SERVICE[0123456789012345]", 8,
        "0123456789012", 3},
       {"+CPBR: 7,\"+4399\",145,\"SMSCentrum\"", "7:SMSCentrum[+4399]", 9, "+4399", 7},
-      // A centre reply, whatever else the line holds.
-      {"+CPBR: 8,\"+438\",145,\"My+CSCA\"", "", 9, "+438", 7},
+      // An entry, whatever its name holds.
+      {"+CPBR: 8,\"+438\",145,\"My+CSCA\"", "8:My+CSCA[+438]", -1},
   };
+  form_->LoadPHONE->click();
+  SentThrough(kList);
   QStringList tree;
   QStringList fields(10);
   std::array<int32_t, kTagCount> simIndex{};
@@ -131,8 +131,9 @@ TEST_F(Phonebook, SaveErasesTheKnownEntriesThenWritesEveryFieldThenListsWithoutT
                 Fillers(7) + kList);
   EXPECT_TRUE(Tree().isEmpty());
   EXPECT_FALSE(State().PhoneWritePending);
-  EXPECT_FALSE(State().DeviceReady);
+  EXPECT_TRUE(form_->DeviceDialogue().ExchangeInProgress());
   Device("\r\n+CPBR: 2,\"+436641234567\",145,\"MASTER1\"" + kOk);
+  EXPECT_FALSE(form_->DeviceDialogue().ExchangeInProgress());
   EXPECT_EQ(Tree(), QStringList{"2:MASTER1[+436641234567]"});
   EXPECT_EQ(SentAfterwards(), "");
 }
@@ -148,9 +149,10 @@ TEST_F(Phonebook, SaveWithoutALoadOnlyAddsAndNeedsAReadyDevice) {
   form_->MASTER8->setText("+438");
   // National: as international it would come back as +06641112223.
   form_->SERVICE->setText("06641112223");
+  State().DeviceReady = false;
   form_->SavePhone->click();
   EXPECT_EQ(SentAfterwards(), "");
-  Device(kOk);
+  State().DeviceReady = true;
   form_->SavePhone->click();
   EXPECT_EQ(ChainAnsweredWithOk(), Fillers(8) + "AT+CPBW=,+438,145,\"MASTER8\"\r\n" +
                                        "AT+CPBW=,06641112223,129,\"SERVICE\"\r\n" + kList);
@@ -166,11 +168,10 @@ TEST_F(Phonebook, LoadWhileBusyCancelsTheChainAndSendsNothing) {
   EXPECT_EQ(SentAfterwards(), "");
 }
 
-TEST_F(Phonebook, ARefusedWriteIsReportedAndTheChainWaitsForTheNextOkOfThePoll) {
+TEST_F(Phonebook, ARefusedWriteIsReportedAndTheChainGoesOnUntouchedByThePoll) {
   form_->MASTER1->setText("+431");
   form_->MASTER2->setText("+432");
   form_->MASTER3->setText("+433");
-  Device(kOk);
   form_->SavePhone->click();
   std::string sent = SentThrough("\r\n");
   for (int write = 1; write <= 3; ++write) {
@@ -180,13 +181,20 @@ TEST_F(Phonebook, ARefusedWriteIsReportedAndTheChainWaitsForTheNextOkOfThePoll) 
   EXPECT_EQ(sent,
             "AT\r\nAT+CPBW=,+431,145,\"MASTER1\"\r\nAT+CPBW=,+432,145,\"MASTER2\"\r\n"
             "AT+CPBW=,+433,145,\"MASTER3\"\r\n");
-  Device("\r\n+CME ERROR: 20\r\n");
-  EXPECT_EQ(SentAfterwards(), "");
+  // The poll's query falls due meanwhile: it waits for the write's answer,
+  // and its own answer moves nothing of the chain.
   State().LinkMissCount = 9;
   Tick();
+  Device("\r\n+CME ERROR: 20\r\n");
+  EXPECT_EQ(SentThrough("\r\n"), "AT+CREG?\r\n");
   Device("\r\n+CREG: 0,1" + kOk);
-  EXPECT_EQ(SentThrough("AT\r\n"), "AT+CREG?\r\nAT+COPS?\r\nAT\r\n");
+  EXPECT_EQ(SentThrough("\r\n"), "AT\r\n");
   EXPECT_EQ(State().StepIndex, 4);
+  Device(kOk);
+  EXPECT_EQ(SentThrough("\r\n"), "AT+COPS?\r\n");
+  Device(kOk);
+  EXPECT_EQ(SentThrough("\r\n"), "AT\r\n");
+  EXPECT_EQ(State().StepIndex, 5);
   EXPECT_EQ(
       reports_.Reports(),
       (std::vector<std::pair<std::string, std::string>>{
@@ -194,19 +202,77 @@ TEST_F(Phonebook, ARefusedWriteIsReportedAndTheChainWaitsForTheNextOkOfThePoll) 
            "The device answered +CME ERROR: 20 (memory full) to AT+CPBW=,+433,145,\"MASTER3\"."}}));
 }
 
+struct Refused {
+  const char* what;
+  std::vector<std::pair<std::string, std::string>> exchange;  // sent, then answered
+  QStringList tree;
+  std::string report;  // empty for none
+};
+
+TEST_F(Phonebook, ARefusedListingIsReportedOrAskedAgainWithinTheSimsRange) {
+  const std::string entry = "\r\n+CPBR: 3,\"+433\",145,\"MASTER3\"\r\n";
+  const Refused cases[] = {
+      {"a SIM of 50 locations",
+       {{kList, "\r\n+CME ERROR: 21\r\n"},
+        {"AT+CPBR=?\r\n", "\r\n+CPBR: (1-50),20,14\r\n" + kOk},
+        {"AT+CPBR=1,50\r\n", entry + kOk},
+        {"AT+CSCA?\r\n", kOk}},
+       {"3:MASTER3[+433]"},
+       ""},
+      {"then listed within its range at once",
+       {{"AT+CPBR=1,50\r\n", entry + kOk}, {"AT+CSCA?\r\n", kOk}},
+       {"3:MASTER3[+433]"},
+       ""},
+  };
+  const Refused others[] = {
+      {"an empty phonebook", {{kList, "\r\n+CME ERROR: 22\r\n"}, {"AT+CSCA?\r\n", kOk}}, {}, ""},
+      {"a range that was not the reason",
+       {{kList, "\r\nERROR\r\n"},
+        {"AT+CPBR=?\r\n", "\r\n+CPBR: (1-250),20,14\r\n" + kOk},
+        {"AT+CSCA?\r\n", kOk}},
+       {},
+       "The device answered ERROR to AT+CPBR=1,100."},
+      {"another refusal",
+       {{kList, "\r\n+CME ERROR: 10\r\n"}, {"AT+CSCA?\r\n", "\r\n+CMS ERROR: 330\r\n"}},
+       {},
+       "The device answered +CME ERROR: 10 (SIM not inserted) to AT+CPBR=1,100."},
+  };
+  auto run = [&](const Refused& c) {
+    SCOPED_TRACE(c.what);
+    const size_t before = reports_.Reports().size();
+    form_->LoadPHONE->click();
+    for (const auto& [command, answer] : c.exchange) EXPECT_EQ(Answer(command, answer), command);
+    EXPECT_EQ(Tree(), c.tree);
+    EXPECT_FALSE(form_->DeviceDialogue().ExchangeInProgress());
+    if (c.report.empty()) {
+      EXPECT_EQ(reports_.Reports().size(), before);
+    } else {
+      ASSERT_GT(reports_.Reports().size(), before);
+      EXPECT_EQ(reports_.Reports()[before].second, c.report);
+    }
+  };
+  for (const Refused& c : cases) run(c);
+  // A new session forgets the range: the SIM may be another one.
+  form_->DeviceDialogue().Restart();
+  Answer("ATE\r\n", kOk);
+  Answer("AT+CMGF=1\r\n", kOk);
+  for (const Refused& c : others) run(c);
+  // The centre refused: said too.
+  EXPECT_EQ(reports_.Reports().back().second,
+            "The device answered +CMS ERROR: 330 (SMSC address unknown) to AT+CSCA?.");
+}
+
 TEST_F(Phonebook, AReplyJoinedToTheRestOfABrokenOneIsLoaded) {
-  Device(kOk);
+  form_->Monitor->clear();
   form_->LoadPHONE->click();
   EXPECT_EQ(SentThrough(kList), kList);
   // No blank line between the replies: the rest of the broken one joins the next.
   pty_.Write(
       "+CPBR: 1,\"+431\",145,\"MASTER1\"\r\n+CPBR: 1x,\"+435\",145,\"MASTER2\"\r\n"
       "+CPBR: 2,\"+43\",145,\"MASTER3\"\r\n+CPBR: 4,\"+439\",145,\"SERVICE\"\r\nOK\r\n");
-  ASSERT_TRUE(Serve([&] { return !reports_.Reports().empty(); }));
-  // What the failed handler did not take waits for the device's next bytes.
-  Device("\r\n");
+  // What the failed handler did not take is read at once.
   EXPECT_EQ(SentThrough("\r\n"), "AT+CSCA?\r\n");
-  EXPECT_EQ(MonitorLines().mid(2, 4),
+  EXPECT_EQ(MonitorLines().mid(0, 4),
             (QStringList{"+CPBR: 1,\"+431\",145,\"MASTER1\"", "+CPBR: 1x,\"+435\",145,\"MASTER2\"",
                          "MASTER2\"+CPBR: 2,\"+43\",145,\"MASTER3\"",
                          "+CPBR: 4,\"+439\",145,\"SERVICE\""}));
@@ -219,7 +285,6 @@ TEST_F(Phonebook, AReplyJoinedToTheRestOfABrokenOneIsLoaded) {
 
 TEST_F(Phonebook, LoadLeavesTheCentreToTheCentreReply) {
   form_->SMSCentrum->setText("+4311");
-  Device(kOk);
   form_->LoadPHONE->click();
   EXPECT_EQ(SentThrough(kList), kList);
   Device("\r\n+CPBR: 1,\"+431\",145,\"MASTER1\"" + kOk);
@@ -229,7 +294,7 @@ TEST_F(Phonebook, LoadLeavesTheCentreToTheCentreReply) {
   EXPECT_EQ(form_->SMSCentrum->text(), "+436640501");
 }
 
-TEST_F(Phonebook, DeleteErasesTheSelectedLocationAndListsAtOnceReadyOrNot) {
+TEST_F(Phonebook, DeleteErasesTheSelectedLocationAndListsOnceAnsweredReadyOrNot) {
   Load("\r\n+CPBR: 1,\"+431\",145,\"MASTER1\"\r\n+CPBR: 3,\"+432\",145,\"MASTER2\"");
   form_->ButtonDeletePhone->click();
   form_->TreeView1->topLevelItem(1)->setSelected(true);
@@ -239,7 +304,8 @@ TEST_F(Phonebook, DeleteErasesTheSelectedLocationAndListsAtOnceReadyOrNot) {
   form_->TreeView1->topLevelItem(1)->setSelected(true);
   State().DeviceReady = false;
   form_->ButtonDeletePhone->click();
-  EXPECT_EQ(SentThrough(kList), "AT+CPBW=3\r\n" + kList);
+  EXPECT_EQ(Answer("AT+CPBW=3\r\n", kOk), "AT+CPBW=3\r\n");
+  EXPECT_EQ(SentThrough(kList), kList);
   EXPECT_TRUE(Tree().isEmpty());
   EXPECT_EQ(Fields(), (QStringList{"", "", "", "", "", "", "", "", "", "+436640501"}));
   EXPECT_EQ(State().SimIndex, (std::array<int32_t, kTagCount>{}));

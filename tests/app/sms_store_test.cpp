@@ -1,6 +1,8 @@
 // The SMS store exchange on the real window, the test playing the device:
-// the exact bytes of Save, Delete and Load SMSs, the writing following the
-// index the device reports, and what a listing puts into fields and memo.
+// the exact bytes of Save, Delete and Load SMSs, each store one transaction
+// that nothing else interrupts, a writing that stops where the device did
+// not store a slot where it belongs, and what a listing puts into fields and
+// memo.
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -17,10 +19,7 @@ using Slots = std::map<int, std::pair<QString, QString>>;
 
 class SmsStore : public FormOnPty {
  protected:
-  SmsStore() {
-    form_->SetDialogueButtonsEnabled(true);
-    Device("\r\nOK\r\n");
-  }
+  SmsStore() { form_->SetDialogueButtonsEnabled(true); }
 
   QLineEdit* Phone(int slot) const {
     return std::array{form_->SMSPhone1, form_->SMSPhone2, form_->SMSPhone3,
@@ -96,26 +95,29 @@ TEST_F(SmsStore, SaveDeletesStoresEachSlotAndListsAgain) {
   EXPECT_EQ(Filled(), Slots{});
   EXPECT_EQ(State().StepIndex, 0);
   EXPECT_FALSE(State().SmsWriteAfterDelete);
-  // The writing is over: a prompt now is cancelled.
+  // The writing is over: once the listing is answered, a prompt is cancelled.
+  Device(kOk);
   Device("> \r\n");
   EXPECT_EQ(SentAfterwards(), "\x1b");
 }
 
-TEST_F(SmsStore, DeleteStopsAfterTheSixthAndAnErrorWaitsForTheNextOk) {
+TEST_F(SmsStore, DeleteGoesOnPastAnEmptyOrRefusedIndexAndStopsAfterTheSixth) {
   Fill({{2, {"+432", "two"}}});
   form_->ButtonDeleteSMS->click();
   EXPECT_EQ(Filled(), Slots{});
-  EXPECT_FALSE(State().DeviceReady);
   std::string sent = SentThrough("AT+CMGD=1\r\n");
+  sent += Answer("\r\nOK\r\n");
+  // Nothing at the index: as good as deleted, and not worth a word.
+  sent += Answer("\r\n+CMS ERROR: 321\r\n");
+  sent += Answer("\r\n+CMS ERROR: 314\r\n");
   for (int i = 0; i < 2; ++i) sent += Answer("\r\nOK\r\n");
-  Device("\r\n+CMS ERROR: 321\r\n");
-  for (int i = 0; i < 3; ++i) sent += Answer("\r\nOK\r\n");
-  // The sixth deletion's answer ends it; a later OK sends nothing either.
   Device("\r\nOK\r\n\r\nOK\r\n");
   EXPECT_EQ(sent + SentAfterwards(), kDeletions);
   EXPECT_FALSE(State().SmsDeletePending);
-  EXPECT_EQ(State().StepIndex, 1);
-  EXPECT_TRUE(State().DeviceReady);
+  EXPECT_FALSE(form_->DeviceDialogue().ExchangeInProgress());
+  EXPECT_EQ(reports_.Reports(),
+            (std::vector<std::pair<std::string, std::string>>{
+                {"Morvel", "The device answered +CMS ERROR: 314 (SIM busy) to AT+CMGD=3."}}));
 }
 
 struct Press {
@@ -160,16 +162,27 @@ TEST_F(SmsStore, AButtonDoesNothingWhileAnExchangeIsPending) {
   }
 }
 
-TEST_F(SmsStore, WritingFollowsTheReportedIndex) {
-  Fill({{1, {"+431", "one"}}, {4, {"+434", "four"}}, {5, {"+435", "five"}}});
+TEST_F(SmsStore, NothingIsWrittenWhileAStoreAwaitsItsAnswer) {
+  Fill({{1, {"+431", "one"}}, {2, {"+432", "two"}}});
   form_->ButtonSaveSMS->click();
   std::string sent = DeleteSix();
-  sent += Store(3);
-  sent += Store(4);
+  // The poll falls due while the SIM is slow to take the store.
+  State().LinkMissCount = 9;
+  Tick();
+  sent += SentAfterwards();
+  sent += Answer("\r\n> ", "\x1a");
+  Tick();
+  sent += SentAfterwards();
+  sent += Answer("\r\n+CMGW: 1\r\n\r\nOK\r\n");
+  sent += Answer("\r\n+CREG: 0,1\r\n\r\nOK\r\n");
   EXPECT_EQ(sent, kDeletions +
                       "AT+CMGW=+431\r\none\x1a"
-                      "AT+CMGW=+434\r\nfour\x1a"
-                      "AT+CMGW=+435\r\n");
+                      "AT+CREG?\r\n"
+                      "AT+CMGW=+432\r\n");
+  // The poll's chain goes on after the next store.
+  EXPECT_EQ(Store(2),
+            "two\x1a"
+            "AT+COPS?\r\n");
 }
 
 struct Stop {
@@ -179,42 +192,88 @@ struct Stop {
   std::string report;
 };
 
-TEST_F(SmsStore, AnExchangeThatCannotGoOnEndsThere) {
+TEST_F(SmsStore, AWritingThatCannotGoOnStopsThereAndSaysWhatIsLeft) {
   const Slots messages = {{1, {"+431", "one"}}, {2, {"+432", "two"}}};
-  const std::string prompt = "\r\n> ", listed = ",\"REC READ\",\"+4\",,\r\n\r\n\r\nOK\r\n";
+  const std::string prompt = "\r\n> ";
+  const std::string kept =
+      ": indexes 1 to 6 are already deleted; the fields still hold what is to be saved: press "
+      "Save SMSs again.";
+  const std::string left = "; the fields still hold what is to be saved: press Save SMSs again.";
   const Stop stops[] = {
-      {true, {"\r\nERROR\r\n"}, "", "The device answered ERROR to AT+CMGW=+431."},
+      {true,
+       {"\r\nERROR\r\n"},
+       "",
+       "The device answered ERROR to AT+CMGW=+431. Save SMSs stopped after storing 0 of the 6 "
+       "messages" +
+           kept},
+      {true,
+       {"\r\n+CMS ERROR: 304\r\n"},
+       "",
+       "The device answered +CMS ERROR: 304 (invalid PDU mode parameter) to AT+CMGW=+431. Save "
+       "SMSs stopped after storing 0 of the 6 messages" +
+           kept},
       {true,
        {prompt, "\r\n+CMGW: 1\r\n\r\nOK\r\n", "\r\n+CMS ERROR: 322\r\n"},
        "one\x1a"
        "AT+CMGW=+432\r\n",
-       "The device answered +CMS ERROR: 322 (memory full) to AT+CMGW=+432."},
-      {true, {prompt, "\r\n+CMGW: 0\r\n\r\nOK\r\n"}, "one\x1a", ""},
-      {true, {prompt, "\r\n+CMGW: -1\r\n\r\nOK\r\n"}, "one\x1a", ""},
-      {false, {"\r\n+CMGL: 2147483647" + listed}, "", ""},
-      {false, {"\r\n+CMGL: -5" + listed}, "", ""},
+       "The device answered +CMS ERROR: 322 (memory full) to AT+CMGW=+432. Save SMSs stopped "
+       "after storing 1 of the 6 messages" +
+           kept},
+      // A message that arrived after the deletions took index 1.
+      {true,
+       {"\r\n+CMTI: \"SM\",1\r\n", prompt, "\r\n+CMGW: 2\r\n\r\nOK\r\n"},
+       "one\x1a",
+       "The device stored the message of slot 1 at index 2, not at index 1. Save SMSs stopped "
+       "after storing 0 of the 6 messages" +
+           left},
+      {true,
+       {prompt, "\r\n+CMGW: 0\r\n\r\nOK\r\n"},
+       "one\x1a",
+       "The device stored the message of slot 1 at index 0, not at index 1. Save SMSs stopped "
+       "after storing 0 of the 6 messages" +
+           left},
+      {true,
+       {prompt, "\r\nOK\r\n"},
+       "one\x1a",
+       "The device stored the message of slot 1 without saying where, not at index 1. Save SMSs "
+       "stopped after storing 0 of the 6 messages" +
+           left},
   };
-  std::vector<std::pair<std::string, std::string>> reports;
   for (const Stop& stop : stops) {
     SCOPED_TRACE(stop.replies.back());
+    const size_t before = reports_.Reports().size();
     Fill(messages);
-    (stop.saving ? form_->ButtonSaveSMS : form_->ButtonDeleteSMS)->click();
-    std::string sent = stop.saving ? DeleteSix() : SentThrough("\r\n");
-    // The last reply, then a later "OK" (the status poll's), send nothing more.
+    form_->ButtonSaveSMS->click();
+    std::string sent = DeleteSix();
     for (const std::string& reply : stop.replies) {
       Device(reply);
       sent += SentAfterwards();
     }
-    Device("\r\nOK\r\n");
-    EXPECT_EQ(sent + SentAfterwards(),
-              (stop.saving ? kDeletions + "AT+CMGW=+431\r\n" : "AT+CMGD=1\r\n") + stop.sent);
-    if (!stop.report.empty()) reports.emplace_back("Morvel", stop.report);
-    EXPECT_EQ(reports_.Reports(), reports);
-    EXPECT_EQ(Filled(), stop.saving ? messages : Slots{});
+    EXPECT_EQ(sent, kDeletions + "AT+CMGW=+431\r\n" + stop.sent);
+    ASSERT_EQ(reports_.Reports().size(), before + 1);
+    EXPECT_EQ(reports_.Reports().back().second, stop.report);
+    EXPECT_EQ(Filled(), messages);
     // Over: the buttons act again.
     form_->ButtonLoadSMS->click();
     EXPECT_EQ(SentThrough("AT+CMGL=ALL\r\n"), "AT+CMGL=ALL\r\n");
     Device("\r\nOK\r\n");
+  }
+}
+
+TEST_F(SmsStore, ARefusedListingIsReportedUnlessTheStoreIsEmpty) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\r\n+CMS ERROR: 321\r\n", ""},
+      {"\r\n+CMS ERROR: 304\r\n",
+       "The device answered +CMS ERROR: 304 (invalid PDU mode parameter) to AT+CMGL=ALL."},
+  };
+  for (const auto& [answer, report] : cases) {
+    const size_t before = reports_.Reports().size();
+    form_->ButtonLoadSMS->click();
+    FormOnPty::Answer("AT+CMGL=ALL\r\n", answer);
+    const std::vector<std::pair<std::string, std::string>> told(
+        reports_.Reports().begin() + static_cast<std::ptrdiff_t>(before), reports_.Reports().end());
+    using Told = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(told, (report.empty() ? Told{} : Told{{"Morvel", report}}));
   }
 }
 
@@ -264,7 +323,6 @@ TEST_F(SmsStore, AListedTextIsTextWhateverItSays) {
   form_->MASTER1->setText("+431");
   for (const std::string& text : texts) {
     SCOPED_TRACE(text);
-    State().DeviceReady = true;
     form_->ButtonLoadSMS->click();
     EXPECT_EQ(SentThrough("\r\n"), "AT+CMGL=ALL\r\n");
     Device("\r\n+CMGL: 7,\"REC READ\",\"+4399887766\",,\"24/01/15,10:30:00+04\"\r\n" + text +
@@ -273,27 +331,29 @@ TEST_F(SmsStore, AListedTextIsTextWhateverItSays) {
     EXPECT_EQ(form_->MASTER1->text(), "+431");
     EXPECT_EQ(State().SimIndex, (std::array<int32_t, kTagCount>{}));
     EXPECT_EQ(form_->Gauge1->Progress(), 0);
-    EXPECT_FALSE(State().DeviceReady);
+    EXPECT_TRUE(form_->DeviceDialogue().ExchangeInProgress());
     EXPECT_EQ(SentAfterwards(), "");
     Device("\r\nOK\r\n");
-    EXPECT_TRUE(State().DeviceReady);
+    EXPECT_FALSE(form_->DeviceDialogue().ExchangeInProgress());
   }
 }
 
 TEST_F(SmsStore, ANonNumericIndexIsReported) {
   // The header's text line follows even when its index cannot be read, and
   // is text whatever it looks like; the next such reply is reported.
+  form_->ButtonLoadSMS->click();
+  SentThrough("AT+CMGL=ALL\r\n");
   pty_.Write("+CMGL: x,\"REC READ\",\"+431\",,\r");
   ASSERT_TRUE(Serve([&] { return reports_.Reports().size() == 1; }));
   pty_.Write("+CMGW: ?\r");
   ASSERT_TRUE(Serve([&] { return !State().SmsTextPending; }));
-  pty_.Write("+CMGW: ?\r");
+  pty_.Write("+CMGL: ?,\r");
   ASSERT_TRUE(Serve([&] { return reports_.Reports().size() == 2; }));
   using Report = std::pair<std::string, std::string>;
   EXPECT_EQ(reports_.Reports(),
             (std::vector<Report>{{"Morvel", "'x' is not a valid integer value."},
                                  {"Morvel", "'?' is not a valid integer value."}}));
-  EXPECT_EQ(form_->SMSs->toPlainText(), " x,\"REC READ\",\"+431\",,\"+CMGW: ?\"\n");
+  EXPECT_EQ(form_->SMSs->toPlainText(), " x,\"REC READ\",\"+431\",,\"+CMGW: ?\"\n ?,");
 }
 
 }  // namespace

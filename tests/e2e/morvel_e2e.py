@@ -45,6 +45,16 @@ MORVEL = os.environ["MORVEL_BINARY"]
 SIMULATOR = os.environ["KESTRIX_SIM_BINARY"]
 SAMPLE_STATE = os.environ["KESTRIX_SAMPLE_STATE"]
 DEADLINE = 30.0
+# The six SMS slots' fields, as a screen reader names them: the number field
+# by its label, the text field by its name.
+SLOTS = [("SMS credit:", "SMSText1"), ("SMS input1:", "SMSText2"), ("SMS input2:", "SMStext3"),
+         ("SMS input3:", "SMStext4"), ("SMS input4:", "SMStext5"), ("SMS input5:", "SMSText6")]
+# Six messages a user types into them, and the received message the sample
+# SIM keeps at index 7 as gammu lists it.
+MESSAGES = [("+436640000", "CREDIT?"), ("+436641234567", "Input 1 off!"),
+            ("+436641000003", "Alarm on (zone 2)"), ("+436641000004", "Status?"),
+            ("+436641000005", "Output 2 on"), ("+436641000006", "Reset")]
+INDEX_7 = (7, "+436640000", "Your credit is 10 EUR")
 # The status poll's queries, as the simulator logs them.
 POLL = ("AT+CREG?\\r\\n", "AT+COPS?\\r\\n", "AT+CSQ\\r\\n", "AT+CAMM?\\r\\n",
         "AT+CACM?\\r\\n")
@@ -313,6 +323,12 @@ class Session:
         if run.returncode != 0:
             raise AssertionError(f"gammu {' '.join(command)}: {run.stdout}{run.stderr}")
         return run.stdout
+
+    def gammu_messages(self):
+        """The SIM's messages as gammu lists them: (location, number, text)."""
+        return [(int(i), number, text) for i, number, text in re.findall(
+            r'Location (\d+),[^\n]*\n(?:.+\n)*?Remote number\s*: "([^"]*)"\n(?:.+\n)*\n(.*)\n',
+            self.gammu("getallsms"))]
 
     def gammu_phonebook(self):
         """The SIM phonebook as gammu lists it: (location, number, name)."""

@@ -17,9 +17,10 @@ BEFORE.append({"index": 7, "number": "+43664555", "type": 145, "text": "IO"})
 
 class DeviceGone(unittest.TestCase):
     def start(self):
-        # It answers ATE, the status poll's four queries, the listing, the
-        # centre query and three of the six erasures, then hangs up.
-        return session_with_phonebook(self, BEFORE, com=5, sim_args=("--hangup-after", "10"))
+        # It answers ATE, text mode, the status poll's four queries, the
+        # listing, the centre query and three of the six erasures, then
+        # hangs up.
+        return session_with_phonebook(self, BEFORE, com=5, sim_args=("--hangup-after", "11"))
 
     def fields(self, s):
         return {tag: text_of(s.control("text", tag)) for tag in TAGS}
@@ -51,9 +52,10 @@ class DeviceGone(unittest.TestCase):
         self.assertEqual(self.fields(s), TYPED)
 
         s.replace_sim()
-        # Echo off first, then the SIM's locations learnt again, quietly.
-        wait_for("the device taken back", lambda: s.commands()[:2] == [
-            "ATE\\r\\n", "AT+CPBR=1,100\\r\\n"])
+        # Echo off and text mode first, then the SIM's locations learnt
+        # again, quietly.
+        wait_for("the device taken back", lambda: s.commands()[:3] == [
+            "ATE\\r\\n", "AT+CMGF=1\\r\\n", "AT+CPBR=1,100\\r\\n"])
         s.control("label", "Operator:")
         self.assertEqual((self.fields(s), self.tree(s)), (TYPED, listed))
         s.wait_until_linked()

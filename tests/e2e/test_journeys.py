@@ -6,13 +6,11 @@ saved state and gammu show the SIM holding what the file held."""
 import os
 import unittest
 
-from morvel_e2e import find, find_all, press, session_for, text_of, wait_for
+from morvel_e2e import SLOTS, find, find_all, press, session_for, text_of, wait_for
 
 import pyatspi  # noqa: E402  (after the harness, which gives it its bus)
 
 NUMBERS = [f"MASTER{n}" for n in range(1, 9)] + ["SERVICE"]
-SLOTS = [("SMS credit:", "SMSText1"), ("SMS input1:", "SMSText2"), ("SMS input2:", "SMStext3"),
-         ("SMS input3:", "SMStext4"), ("SMS input4:", "SMStext5"), ("SMS input5:", "SMSText6")]
 # The 21 fields in the order of the file's lines.
 FIELDS = NUMBERS + [name for slot in SLOTS for name in slot]
 

@@ -5,18 +5,11 @@ The simulator takes every byte after its "> " prompt as message text, as a
 leave the device typing. The presses change nothing; gammu reads back what
 the user set, and the device still answers the status poll afterwards."""
 
-import re
 import unittest
 
-from morvel_e2e import find_all, press, session_for, text_of, wait_for
+from morvel_e2e import INDEX_7, MESSAGES, SLOTS, find_all, press, session_for, text_of, wait_for
 
 LIST = "AT+CMGL=ALL\\r\\n"
-SLOTS = [("SMS credit:", "SMSText1"), ("SMS input1:", "SMSText2"), ("SMS input2:", "SMStext3"),
-         ("SMS input3:", "SMStext4"), ("SMS input4:", "SMStext5"), ("SMS input5:", "SMSText6")]
-MESSAGES = [("+436640000", "CREDIT?"), ("+436641234567", "Input 1 off!"),
-            ("+436641000003", "Alarm on (zone 2)"), ("+436641000004", "Status?"),
-            ("+436641000005", "Output 2 on"), ("+436641000006", "Reset")]
-INDEX_7 = (7, "+436640000", "Your credit is 10 EUR")
 NUMBERS = {"MASTER2": "+436649990002", "MASTER3": "+436641000003"}
 PHONEBOOK = [(1, "+436641234567", "MASTER1"), (2, "+436649990002", "MASTER2"),
              (3, "+436641000003", "MASTER3"), (4, "+43664555", "IO"),
@@ -39,12 +32,6 @@ class PressesMidExchange(unittest.TestCase):
 
     def tree(self):
         return [cell.name for cell in find_all(self.s.control("tree", "TreeView1"), "table cell")]
-
-    def gammu_messages(self):
-        """The SIM's messages as gammu lists them: (location, number, text)."""
-        return [(int(i), number, text) for i, number, text in re.findall(
-            r'Location (\d+),[^\n]*\n(?:.+\n)*?Remote number\s*: "([^"]*)"\n(?:.+\n)*\n(.*)\n',
-            self.s.gammu("getallsms"))]
 
     def test_presses_during_save_smss_change_nothing_and_the_device_keeps_answering(self):
         self.s = s = session_for(self, com=6, sim_args=("--delay", "150")).start_morvel()
@@ -84,7 +71,7 @@ class PressesMidExchange(unittest.TestCase):
         self.assertEqual(s.close(), 0)
 
         s.saved_state()
-        self.assertEqual(self.gammu_messages(),
+        self.assertEqual(self.s.gammu_messages(),
                          [(i, number, text) for i, (number, text) in enumerate(MESSAGES, 1)]
                          + [INDEX_7])
         self.assertEqual(s.gammu_phonebook(), PHONEBOOK)

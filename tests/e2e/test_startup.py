@@ -22,7 +22,9 @@ class StartUp(unittest.TestCase):
         # Only the first command comes back, echoed before it took effect.
         self.assertEqual(lines[0], "ATE")
         self.assertFalse([line for line in lines[1:] if line.startswith("AT")], lines)
-        self.assertEqual(s.commands()[:3], ["ATE\\r\\n", "AT+CREG?\\r\\n", "AT+COPS?\\r\\n"])
+        # Echo off, then text mode once echo is off, then the poll.
+        self.assertEqual(s.commands()[:4], ["ATE\\r\\n", "AT+CMGF=1\\r\\n", "AT+CREG?\\r\\n",
+                                            "AT+COPS?\\r\\n"])
         self.assertEqual(s.close(), 0)
 
     def test_cancelled_choice_ends_the_program_without_its_window(self):

@@ -35,12 +35,14 @@ lintian --fail-on error,warning "$deb" >"$scratch/lintian" 2>&1 ||
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' | sort >"$scratch/contents"
 expected=(
   /usr/bin/morvel
+  /usr/bin/morvelctl
   /usr/bin/kestrix-sim
   /usr/share/applications/org.morvel.Morvel.desktop
   /usr/share/metainfo/org.morvel.Morvel.metainfo.xml
   /usr/share/icons/hicolor/scalable/apps/org.morvel.Morvel.svg
   /usr/share/icons/hicolor/48x48/apps/org.morvel.Morvel.png
   /usr/share/man/man1/morvel.1.gz
+  /usr/share/man/man1/morvelctl.1.gz
   /usr/share/man/man1/kestrix-sim.1.gz
   /usr/share/doc/morvel/copyright
   /usr/share/doc/morvel/changelog.gz
@@ -55,7 +57,7 @@ root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/org.morvel.Morvel.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.morvel.Morvel.metainfo.xml" >/dev/null
-for page in morvel kestrix-sim; do
+for page in morvel morvelctl kestrix-sim; do
   man -l --warnings "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null | (! grep .) ||
     fail "$page.1 has warnings"
 done
@@ -68,7 +70,7 @@ hardening=(
   "PIE|-d|FLAGS_1.*PIE"
   "a fortified call|--dyn-syms|__[a-z_]+_chk"
 )
-for program in morvel kestrix-sim; do
+for program in morvel morvelctl kestrix-sim; do
   elf=$root/usr/bin/$program
   for check in "${hardening[@]}"; do
     IFS='|' read -r what option pattern <<<"$check"
@@ -77,24 +79,37 @@ for program in morvel kestrix-sim; do
   ! grep -Eq '\.symtab|\.debug_' <<<"$(readelf --wide -S "$elf")" || fail "$program is not stripped"
 done
 
+# The command line runs where Qt is not installed: it loads no Qt library.
+ldd "$root/usr/bin/morvelctl" >"$scratch/ldd" || fail "ldd morvelctl: $(cat "$scratch/ldd")"
+! grep -qi 'qt' "$scratch/ldd" || fail "morvelctl loads Qt: $(grep -i qt "$scratch/ldd")"
+
 # --help and --version on a machine without a display or session bus:
-# option, what standard output starts with.
+# program, option, what standard output starts with.
 version=$(dpkg-deb -f "$deb" Version)
 answers=(
-  "--help|Usage: "
-  "--version|Morvel $version"
+  "morvel|--help|Usage: "
+  "morvel|--version|Morvel $version"
+  "morvelctl|--help|Usage: morvelctl"
+  "morvelctl|--version|morvelctl $version"
 )
 for answer in "${answers[@]}"; do
-  IFS='|' read -r option start <<<"$answer"
+  IFS='|' read -r program option start <<<"$answer"
   env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u DBUS_SESSION_BUS_ADDRESS \
-    "$root/usr/bin/morvel" "$option" >"$scratch/answer" 2>&1 || fail "morvel $option fails"
-  [[ "$(cat "$scratch/answer")" == "$start"* ]] || fail "morvel $option: $(cat "$scratch/answer")"
+    "$root/usr/bin/$program" "$option" >"$scratch/answer" 2>&1 || fail "$program $option fails"
+  [[ "$(cat "$scratch/answer")" == "$start"* ]] ||
+    fail "$program $option: $(cat "$scratch/answer")"
 done
 
 # The simulator started without --state serves the sample state it was
 # installed with; gammu reads its first phonebook entry.
 coproc SIM { exec "$root/usr/bin/kestrix-sim" 2>"$scratch/sim.err"; }
 read -r -t 30 device <&"${SIM[0]}" || fail "kestrix-sim did not start: $(cat "$scratch/sim.err")"
+# The installed command line reads the first entry, without a display. It
+# goes first: gammu leaves the simulator's tty claimed exclusively.
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 "$root/usr/bin/morvelctl" read --port "$device" -q \
+  >"$scratch/read.mvf" 2>"$scratch/read.err" || fail "morvelctl read: $(cat "$scratch/read.err")"
+[[ "$(head -n 1 "$scratch/read.mvf")" == $'+436641234567\r' ]] ||
+  fail "morvelctl read: $(cat "$scratch/read.mvf" "$scratch/read.err")"
 printf '[gammu]\ndevice = %s\nconnection = at19200\n' "$device" >"$scratch/gammurc"
 HOME=$scratch timeout 120 gammu -c "$scratch/gammurc" getmemory SM 1 >"$scratch/entry" ||
   fail "gammu: $(cat "$scratch/entry")"

@@ -777,6 +777,34 @@ TEST(SerialDeviceOpen, MissingDevicesAreNotFound) {
   EXPECT_FALSE(GetPortAccessInfo(&info));
 }
 
+// A device named by its path, or by a link to it, opens as its COM number
+// would, exclusively; it counts as removed once the path no longer leads to
+// it. Only an absolute path names a device.
+TEST(SerialDeviceOpen, ADevicePathOpensTheDeviceItself) {
+  PtyPair pty;
+  PortFolder ports;
+  const std::string link = ports.Path() + "/usb-Kestrix-if00";
+  ASSERT_EQ(symlink(pty.SlavePath().c_str(), link.c_str()), 0);
+  const auto open = [](const std::string& name) {
+    return CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OVERLAPPED, nullptr);
+  };
+  HANDLE device = open(link);
+  ASSERT_NE(device, INVALID_HANDLE_VALUE) << GetLastError();
+  EXPECT_EQ(GetDevicePresence(device), DevicePresence::kPresent);
+  EXPECT_EQ(open(pty.SlavePath()), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  ASSERT_EQ(unlink(link.c_str()), 0);
+  EXPECT_EQ(GetDevicePresence(device), DevicePresence::kRemoved);
+  ASSERT_TRUE(CloseHandle(device));
+
+  const std::string relative = pty.SlavePath().substr(1);
+  for (const std::string& name : {link, relative, std::string("/dev/null")}) {
+    EXPECT_EQ(open(name), INVALID_HANDLE_VALUE) << name;
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND) << name;
+  }
+}
+
 // A refusal names the group whose members may open the device only when
 // joining it would help: the mode lets the group read and write, and the
 // group has a name.

@@ -14,6 +14,14 @@ const std::string kSample = std::string(KESTRIX_SOURCE_DIR) + "/sample-state.jso
 
 class Client : public ::testing::Test {
  protected:
+  explicit Client(std::vector<std::string> flags = {}) : sim_(Flags(std::move(flags)), false) {}
+  std::vector<std::string> Flags(std::vector<std::string> more) {
+    std::vector<std::string> flags = {"--state",      kSample,
+                                      "--save-state", dir_.File("saved.json"),
+                                      "--log",        dir_.File("commands.log")};
+    flags.insert(flags.end(), more.begin(), more.end());
+    return flags;
+  }
   nlohmann::json SavedState() {
     EXPECT_EQ(sim_.Stop(), 0);
     return nlohmann::json::parse(dir_.Read("saved.json"));
@@ -27,13 +35,12 @@ class Client : public ::testing::Test {
   std::string Log() { return dir_.Read("commands.log"); }
 
   TempDir dir_;
-  SimProcess sim_{{"--state", kSample, "--save-state", dir_.File("saved.json"), "--log",
-                   dir_.File("commands.log")},
-                  false};
+  SimProcess sim_;
 };
 
 class Gammu : public Client {
  protected:
+  explicit Gammu(std::vector<std::string> flags = {}) : Client(std::move(flags)) {}
   void SetUp() override {
     ASSERT_FALSE(sim_.DevicePath().empty()) << sim_.Stderr();
     dir_.Write("gammurc", "[gammu]\ndevice = " + sim_.DevicePath() + "\nconnection = at19200\n");
@@ -94,6 +101,39 @@ TEST_F(Gammu, WritesAndDeletesEntriesAndMessages) {
   EXPECT_EQ(Entries(state["messages"], "text"),
             (std::map<int, std::string>{{1, "CREDIT?"}, {2, "Input 1 on"}, {3, "hi gammu"}}));
   EXPECT_EQ(Entries(state["messages"], "number")[3], "+43999");
+}
+
+// A device as real ones are: PDU mode at start, numeric errors, roaming
+// with registration reports on, a 50-location phonebook and a slow SIM.
+class GammuOnAModemOfItsOwn : public Gammu {
+ protected:
+  GammuOnAModemOfItsOwn()
+      : Gammu({"--pdu-at-start", "--cmee", "1", "--registration", "roaming", "--creg-reports", "2",
+               "--phonebook-size", "50", "--sim-write-ms", "300"}) {}
+};
+
+TEST_F(GammuOnAModemOfItsOwn, ReadsAndWritesItAll) {
+  RunResult book = Run({"getallmemory", "SM"});
+  ASSERT_EQ(book.exitCode, 0) << book.output;
+  for (const char* text : {"\"MASTER1\"", "\"MASTER2\"", "\"SERVICE\"", "\"IO\""})
+    EXPECT_NE(book.output.find(text), std::string::npos) << text << "\n" << book.output;
+  RunResult info = Run({"networkinfo"});
+  ASSERT_EQ(info.exitCode, 0) << info.output;
+  EXPECT_NE(info.output.find("Network state        : roaming network"), std::string::npos)
+      << info.output;
+  EXPECT_EQ(Run({"deletememory", "SM", "2"}).exitCode, 0);
+  RunResult saved =
+      Run({"savesms", "TEXT", "-folder", "2", "-unsent", "-sender", "+43999", "-text", "slow SIM"});
+  EXPECT_EQ(saved.exitCode, 0) << saved.output;
+  EXPECT_EQ(Run({"deletesms", "1", "7"}).exitCode, 0);
+  RunResult sms = Run({"getallsms"});
+  ASSERT_EQ(sms.exitCode, 0) << sms.output;
+  EXPECT_NE(sms.output.find("slow SIM"), std::string::npos) << sms.output;
+  nlohmann::json state = SavedState();
+  EXPECT_EQ(Entries(state["phonebook"], "text"),
+            (std::map<int, std::string>{{1, "MASTER1"}, {3, "SERVICE"}, {4, "IO"}}));
+  EXPECT_EQ(Entries(state["messages"], "text"),
+            (std::map<int, std::string>{{1, "CREDIT?"}, {2, "Input 1 on"}, {3, "slow SIM"}}));
 }
 
 class Gsmlib : public Client {

@@ -7,6 +7,8 @@
 namespace kestrix::test {
 namespace {
 
+const std::string kSample = std::string(KESTRIX_SOURCE_DIR) + "/sample-state.json";
+
 TEST(Faults, SplitRepliesArriveInFragmentsButWhole) {
   SimProcess sim({"--split-at", "3,8", "--fragment-gap", "150"});
   sim.Command("ATE0");
@@ -51,6 +53,45 @@ TEST(Faults, UnsolicitedLinesFollowTheGivenCommand) {
   std::string third = sim.Command("AT");
   if (third.find("CMTI") == std::string::npos) third += sim.ReadUntil("5\r\n");
   EXPECT_EQ(third, "\r\nOK\r\n\r\n+CMTI: \"SM\",5\r\n");
+}
+
+TEST(Faults, LostAnswersAreLostOnceAndTheirCommandsStillRun) {
+  SimProcess sim({"--state", kSample, "--cmee", "1", "--lose", "+CMGD=2", "--lose", "AT+CSQ"});
+  const std::vector<Step> steps = {
+      {"ATE0\r", "ATE0\r\r\nOK\r\n"},
+      {"AT+CMGD=1\r", "\r\nOK\r\n"},
+      {"AT+CMGD=2\r", ""},
+      {"AT+CGMI;+CSQ\r", ""},                      // any line holding the command
+      {"AT+CMGR=2\r", "\r\n+CMS ERROR: 321\r\n"},  // deleted all the same
+      {"AT+CMGD=2\r", "\r\nOK\r\n"},
+      {"AT+CSQ\r", "\r\n+CSQ: 21,99\r\n\r\nOK\r\n"},
+  };
+  EXPECT_EQ(sim.Play(steps), Expected(steps));
+}
+
+TEST(Faults, LinesAndMessagesArriveAfterTheChosenCommandOnce) {
+  SimProcess sim({"--state", kSample, "--unsolicited-at", "+CSQ:+CREG: 1,5", "--incoming-at",
+                  "+CMGD=1", "--incoming-at", "at+cpbr:+43123:Hi: there"});
+  const std::string ok = "\r\nOK\r\n";
+  const std::vector<Step> steps = {
+      {"ATE0\r", "ATE0\r" + ok},
+      {"AT+CSQ\r", "\r\n+CSQ: 21,99\r\n" + ok + "\r\n+CREG: 1,5\r\n"},
+      {"AT+CSQ\r", "\r\n+CSQ: 21,99\r\n" + ok},
+      // The freed index is the lowest free one: the message takes it.
+      {"AT+CMGD=1\r", ok + "\r\n+CMTI: \"SM\",1\r\n"},
+      {"AT+CPBR=9\r", ok + "\r\n+CMTI: \"SM\",3\r\n"},
+      {"AT+CMGD=4;+CPBR=9\r", ok},
+      {"AT+CMGW=\"+4399\"\r", "\r\n> "},
+      {"mine\x1A", "\r\n+CMGW: 4\r\n" + ok},
+  };
+  EXPECT_EQ(sim.Play(steps), Expected(steps));
+  std::string unread = sim.Command("AT+CMGL=\"REC UNREAD\"");
+  EXPECT_NE(unread.find("+CMGL: 1,\"REC UNREAD\",\"+436609999999\",,\""), std::string::npos)
+      << unread;
+  EXPECT_NE(unread.find("\r\nIncoming message\r\n\r\n+CMGL: 3,\"REC UNREAD\",\"+43123\",,\""),
+            std::string::npos)
+      << unread;
+  EXPECT_NE(unread.find("\r\nHi: there\r\n\r\nOK\r\n"), std::string::npos) << unread;
 }
 
 TEST(Faults, HangUpAfterNCommandsEndsTheDeviceAndKeepsItsState) {

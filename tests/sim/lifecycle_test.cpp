@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "sim_process.h"
 
@@ -40,6 +42,14 @@ TEST(Flags, HelpAndBadFlagsAreClear) {
                                              {"--baud", "-5"},
                                              {"--registration", "mars"},
                                              {"--unsolicited", "RING"},
+                                             {"--unsolicited-at", "+CSQ"},
+                                             {"--incoming-at", "+CMGD:+43"},
+                                             {"--incoming-at", "+CMGD:x:hi"},
+                                             {"--lose", "AT"},
+                                             {"--cmee", "3"},
+                                             {"--creg-reports", "-1"},
+                                             {"--phonebook-size", "0"},
+                                             {"--sim-write-ms", "x"},
                                              {"--com", "1", "--tty", "/dev/null"}}) {
     bad.insert(bad.begin(), KESTRIX_SIM_BINARY);
     RunResult r = RunProgram(bad);
@@ -63,6 +73,12 @@ TEST(StateFile, BadFilesAreRefusedWholeWithTheirPlace) {
       {R"({"network": {"registration": "away"}})", "network.registration"},
       {R"({"identity": {"model": "\u0394"}})", "outside Latin-1"},
       {R"({"netwrk": {}})", "netwrk: is not a known setting"},
+      {R"({"power_up": {"message_format": "binary"}})", "power_up.message_format"},
+      {R"({"power_up": {"cmee": 3}})", "power_up.cmee"},
+      {R"({"faults": {"lose": "+CSQ"}})", "faults.lose"},
+      {R"({"faults": {"incoming_at": [{"command": "+CMGD", "number": "x1"}]}})",
+       "faults.incoming_at[0].number"},
+      {R"({"faults": {"unsolicited_at": [{"line": "RING"}]}})", "faults.unsolicited_at[0].command"},
   };
   for (const auto& [json, message] : cases) {
     dir.Write("bad.json", json);
@@ -96,6 +112,60 @@ TEST(StateFile, SavedStateLoadsBackUnchangedAndHoldsTheChanges) {
               "\r\n+CPBR: 2,\"+436649876543\",145,\"MASTER2\"\r\n\r\nOK\r\n");
   }
   EXPECT_EQ(dir.Read("b.json"), saved);
+}
+
+// Every device flag lands in the saved state and loads back as it was,
+// command names with 8-bit bytes among them.
+TEST(StateFile, DeviceFlagsSaveAndLoadBackUnchanged) {
+  TempDir dir;
+  {
+    SimProcess sim({"--state",
+                    kSample,
+                    "--save-state",
+                    dir.File("a.json"),
+                    "--sim-write-ms",
+                    "250",
+                    "--lose",
+                    "+CMGD=3",
+                    "--unsolicited-at",
+                    "+csq:RING",
+                    "--incoming-at",
+                    "+CMGW:+43123:H\xC3\xA9: x",
+                    "--restart-at",
+                    "+CPBR=1,100",
+                    "--restart-ms",
+                    "500",
+                    "--pdu-at-start",
+                    "--cmee",
+                    "1",
+                    "--creg-reports",
+                    "2",
+                    "--sim-pin",
+                    "--phonebook-size",
+                    "50",
+                    "--ignore",
+                    "+CPBW=1,\"\xE9\""});
+    EXPECT_EQ(sim.Stop(), 0) << sim.Stderr();
+  }
+  nlohmann::json saved = nlohmann::json::parse(dir.Read("a.json"));
+  EXPECT_EQ(saved["power_up"], nlohmann::json::parse(R"({"message_format": "pdu", "cmee": 1,
+      "creg_reports": 2, "sim_pin": true})"));
+  EXPECT_EQ(saved["phonebook"]["size"], 50);
+  nlohmann::json faults = saved["faults"];
+  EXPECT_EQ(faults["sim_write_ms"], 250);
+  EXPECT_EQ(faults["lose"], nlohmann::json::parse(R"(["+CMGD=3"])"));
+  EXPECT_EQ(faults["unsolicited_at"],
+            nlohmann::json::parse(R"([{"command": "+CSQ", "line": "RING"}])"));
+  EXPECT_EQ(faults["incoming_at"], nlohmann::json::parse(R"([{"command": "+CMGW",
+      "number": "+43123", "text": "H\u00e9: x"}])"));
+  EXPECT_EQ(faults["restart_at"], nlohmann::json::parse(R"(["+CPBR=1,100"])"));
+  EXPECT_EQ(faults["restart_ms"], 500);
+  EXPECT_EQ(faults["ignore"], nlohmann::json::parse(R"(["+CPBW=1,\"\u00e9\""])"));
+  {
+    SimProcess again({"--state", dir.File("a.json"), "--save-state", dir.File("b.json")});
+    EXPECT_EQ(again.Stop(), 0);
+  }
+  EXPECT_EQ(dir.Read("b.json"), dir.Read("a.json"));
 }
 
 TEST(ComLink, PlacedInThePortFolderAndRemovedOnSigint) {

@@ -161,6 +161,21 @@ std::string SimProcess::Command(const std::string& command) {
   return got;
 }
 
+std::vector<std::string> SimProcess::Play(const std::vector<Step>& steps) {
+  std::vector<std::string> got;
+  for (const Step& step : steps) {
+    Send(step.send);
+    got.push_back(ReadUntil(step.expect));
+  }
+  return got;
+}
+
+std::vector<std::string> Expected(const std::vector<Step>& steps) {
+  std::vector<std::string> out;
+  for (const Step& step : steps) out.push_back(step.expect);
+  return out;
+}
+
 std::string SimProcess::ReadQuiet(std::chrono::milliseconds quiet) {
   std::string got;
   for (;;) {

@@ -10,6 +10,12 @@
 
 namespace kestrix::test {
 
+// Bytes a client sends and exactly what the device answers to them.
+struct Step {
+  std::string send;
+  std::string expect;  // empty: no answer (the next step shows none came late)
+};
+
 class SimProcess {
  public:
   // Starts kestrix-sim with `args` and opens its device raw, unless the
@@ -28,6 +34,9 @@ class SimProcess {
                         std::chrono::milliseconds timeout = std::chrono::seconds(5));
   // Sends `command` and reads up to the final result code.
   std::string Command(const std::string& command);
+  // Plays the steps in turn, each read until its expected answer has come
+  // whole; what came, step by step, to compare with Expected(steps).
+  std::vector<std::string> Play(const std::vector<Step>& steps);
   // Whatever arrives within `quiet` of silence.
   std::string ReadQuiet(std::chrono::milliseconds quiet = std::chrono::milliseconds(200));
 
@@ -46,6 +55,8 @@ class SimProcess {
   std::string devicePath_;
   std::string stderrPath_;
 };
+
+std::vector<std::string> Expected(const std::vector<Step>& steps);
 
 // The exit code and output of a program run to its end, killed after `limit`.
 struct RunResult {

@@ -35,7 +35,7 @@ class StoredValues : public ::testing::Test {
   }
   std::string Send(const std::string& bytes) {
     output_.text.clear();
-    modem_.Feed(bytes);
+    modem_.Feed(bytes, Modem::Clock::now());
     return output_.text;
   }
   // Writes a PDU (no service centre) in PDU mode; returns the final reply.

@@ -18,11 +18,17 @@ struct PendingWrite {
   MessageStatus status = MessageStatus::kStoUnsent;
 };
 
-// Settings a client changes during a session; ATZ restores them.
+// Settings a client changes during a session; ATZ and a restart restore
+// them to the power-up values.
 struct SessionSettings {
+  explicit SessionSettings(const PowerUp& start)
+      : errorMode(start.errorMode),
+        textMode(start.textMode),
+        registrationReports(start.registrationReports) {}
+
   bool echo = true;
   int errorMode = 0;                // AT+CMEE
-  bool textMode = true;             // AT+CMGF: the device works in text mode unless told otherwise
+  bool textMode = true;             // AT+CMGF
   bool showHeader = false;          // AT+CSDH
   int registrationReports = 0;      // AT+CREG=n
   int gprsRegistrationReports = 0;  // AT+CGREG=n
@@ -39,6 +45,7 @@ struct SessionSettings {
 enum class CmeError {
   kNotAllowed = 3,
   kNotSupported = 4,
+  kSimPinRequired = 11,
   kMemoryFull = 20,
   kInvalidIndex = 21,
   kNotFound = 22,
@@ -53,6 +60,7 @@ enum class CmsError {
   kNotSupported = 303,
   kInvalidPduParameter = 304,
   kInvalidTextParameter = 305,
+  kSimPinRequired = 311,
   kInvalidIndex = 321,
   kMemoryFull = 322,
 };
@@ -78,12 +86,16 @@ class CommandContext {
   // A line that belongs to the information line before it (a PDU, a text).
   void Body(const std::string& text) { out_ += text + "\r\n"; }
   std::string TakeOutput() { return std::move(out_); }
+  // Said by the handlers that write the SIM: a slow SIM answers them late.
+  void MarkSimWrite() { simWrite_ = true; }
+  bool WroteSim() const { return simWrite_; }
 
   SimState& state;
   SessionSettings& settings;
 
  private:
   std::string out_;
+  bool simWrite_ = false;
 };
 
 }  // namespace kestrix

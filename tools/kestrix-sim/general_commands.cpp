@@ -33,7 +33,7 @@ Result Echo(CommandContext& ctx, const AtCommand& c) {
 }
 
 Result Reset(CommandContext& ctx, const AtCommand&) {
-  ctx.settings = SessionSettings{};
+  ctx.settings = SessionSettings(ctx.state.powerUp);
   return Result::Ok();
 }
 
@@ -126,7 +126,7 @@ Result Charset(CommandContext& ctx, const AtCommand& c) {
 Result Pin(CommandContext& ctx, const AtCommand& c) {
   if (c.form == CommandForm::kTest) return Result::Ok();
   if (c.form != CommandForm::kRead) return Result::Cme(CmeError::kNotAllowed);
-  ctx.Line("+CPIN: READY");
+  ctx.Line(ctx.state.powerUp.simPin ? "+CPIN: SIM PIN" : "+CPIN: READY");
   return Result::Ok();
 }
 

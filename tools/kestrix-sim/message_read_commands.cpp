@@ -150,6 +150,7 @@ Result Delete(CommandContext& ctx, const AtCommand& c) {
     if (!index || *index < 1 || *index > ctx.state.messages.size)
       return Result::Cms(CmsError::kInvalidIndex);
     entries.erase(*index);
+    ctx.MarkSimWrite();
     return Result::Ok();
   }
   std::erase_if(entries, [&](const auto& item) {
@@ -158,6 +159,7 @@ Result Delete(CommandContext& ctx, const AtCommand& c) {
            (*flag >= 2 && s == MessageStatus::kStoSent) ||
            (*flag >= 3 && s == MessageStatus::kStoUnsent);
   });
+  ctx.MarkSimWrite();
   return Result::Ok();
 }
 

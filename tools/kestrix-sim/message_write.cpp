@@ -13,12 +13,6 @@ namespace {
 constexpr int kMaxTpduOctets = 164;
 constexpr std::size_t kMaxNumberDigits = 20;
 
-std::optional<int> FirstFree(const MessageStore& store) {
-  for (int index = 1; index <= store.size; ++index)
-    if (!store.entries.contains(index)) return index;
-  return std::nullopt;
-}
-
 // AT+CMGW[=<da>[,<toda>[,<stat>]]]; the number may come without quotes.
 Result StartText(CommandContext& ctx, const std::vector<Argument>& args) {
   PendingWrite pending;
@@ -64,9 +58,12 @@ Result Write(CommandContext& ctx, const AtCommand& c) {
   if (c.form == CommandForm::kTest) return Result::Ok();
   if (c.form == CommandForm::kRead) return Result::Error();
   // Checked before the prompt, so a full store costs the client no text.
-  if (!FirstFree(ctx.state.messages)) return Result::Cms(CmsError::kMemoryFull);
+  if (!FirstFreeIndex(ctx.state.messages)) return Result::Cms(CmsError::kMemoryFull);
   auto args = SplitArguments(c.args);
-  return ctx.settings.textMode ? StartText(ctx, args) : StartPdu(ctx, args);
+  Result result = ctx.settings.textMode ? StartText(ctx, args) : StartPdu(ctx, args);
+  // A real SIM is slow to open a write, not only to finish it.
+  if (result.kind == Result::Kind::kPrompt) ctx.MarkSimWrite();
+  return result;
 }
 
 // A PDU may carry what the SIM cannot keep as a message of its own: a sender
@@ -82,14 +79,21 @@ bool Storable(const DecodedPdu& pdu) {
 }
 
 Result Store(CommandContext& ctx, Message message) {
-  auto index = FirstFree(ctx.state.messages);
+  auto index = FirstFreeIndex(ctx.state.messages);
   if (!index) return Result::Cms(CmsError::kMemoryFull);
   ctx.state.messages.entries[*index] = std::move(message);
+  ctx.MarkSimWrite();
   ctx.Line("+CMGW: " + std::to_string(*index));
   return Result::Ok();
 }
 
 }  // namespace
+
+std::optional<int> FirstFreeIndex(const MessageStore& store) {
+  for (int index = 1; index <= store.size; ++index)
+    if (!store.entries.contains(index)) return index;
+  return std::nullopt;
+}
 
 Result FinishMessageWrite(CommandContext& ctx, const std::string& entered) {
   const PendingWrite& pending = ctx.settings.pending;

@@ -1,8 +1,13 @@
 #include "modem.h"
 
+#include <ctime>
+
 #include "at_command.h"
 #include "command_table.h"
+#include "incoming_message.h"
 #include "message_write.h"
+#include "result_code.h"
+#include "sim_lock.h"
 
 namespace kestrix {
 
@@ -10,62 +15,51 @@ namespace {
 
 constexpr char kPrompt[] = "\r\n> ";
 
-std::string Framed(const std::string& text) {
-  return "\r\n" + text + "\r\n";
-}
-
-bool Listed(const std::set<std::string>& names, const std::vector<AtCommand>& commands) {
-  for (const AtCommand& c : commands)
-    if (names.contains(c.name)) return true;
-  return false;
-}
-
-const char* CmeText(int code) {
-  switch (code) {
-    case 3:
-      return "operation not allowed";
-    case 4:
-      return "operation not supported";
-    case 20:
-      return "memory full";
-    case 21:
-      return "invalid index";
-    case 22:
-      return "not found";
-    case 24:
-      return "text string too long";
-    case 25:
-      return "invalid characters in text string";
-    case 26:
-      return "dial string too long";
-    case 27:
-      return "invalid characters in dial string";
-    case 50:
-      return "incorrect parameters";
-    default:
-      return "unknown";
-  }
-}
-
 }  // namespace
 
 Modem::Modem(SimState& state, ModemOutput& output, CommandLog* log)
-    : state_(state), output_(output), log_(log) {}
+    : state_(state), output_(output), log_(log), settings_(state.powerUp), faults_(state.faults) {}
 
-void Modem::Feed(std::string_view bytes) {
-  for (char byte : bytes) {
+void Modem::Feed(std::string_view bytes, Clock::time_point now) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (hungUp_) return;
-    bool inText = parser_.InText();
-    auto done = parser_.Feed(byte);
-    // A modem echoes what it is typed, message texts too, but not the NULs
-    // some clients pad with, nor the Ctrl-Z or Esc that end a text.
-    bool terminator = inText && (byte == 0x1A || byte == 0x1B);
-    if (settings_.echo && byte != 0 && !terminator) output_.Echo(std::string(1, byte));
-    if (done) Handle(*done);
+    if (busy_) {
+      if (!busy_->restarting) waiting_.append(bytes.substr(i));
+      return;
+    }
+    Take(bytes[i], now);
   }
 }
 
-void Modem::Handle(const CommandLineParser::Completed& done) {
+void Modem::Tick(Clock::time_point now) {
+  while (busy_ && busy_->until <= now) {
+    Busy done = std::move(*busy_);
+    busy_.reset();
+    for (const std::string& reply : done.replies)
+      if (!reply.empty()) output_.Reply(reply);
+    Finish(done.after);
+    std::string waiting = std::move(waiting_);
+    waiting_.clear();
+    Feed(waiting, now);
+  }
+}
+
+std::optional<Modem::Clock::time_point> Modem::BusyUntil() const {
+  if (!busy_) return std::nullopt;
+  return busy_->until;
+}
+
+void Modem::Take(char byte, Clock::time_point now) {
+  bool inText = parser_.InText();
+  auto done = parser_.Feed(byte);
+  // A modem echoes what it is typed, message texts too, but not the NULs
+  // some clients pad with, nor the Ctrl-Z or Esc that end a text.
+  bool terminator = inText && (byte == 0x1A || byte == 0x1B);
+  if (settings_.echo && byte != 0 && !terminator) output_.Echo(std::string(1, byte));
+  if (done) Handle(*done, now);
+}
+
+void Modem::Handle(const CommandLineParser::Completed& done, Clock::time_point now) {
   using Kind = CommandLineParser::Kind;
   switch (done.kind) {
     case Kind::kLineFeed:
@@ -83,70 +77,96 @@ void Modem::Handle(const CommandLineParser::Completed& done) {
       CommandContext ctx(state_, settings_);
       Result result = done.overflow ? Result::Cms(CmsError::kInvalidTextParameter)
                                     : FinishMessageWrite(ctx, done.content);
-      output_.Reply(ctx.TakeOutput() + Render(result));
+      std::string reply = ctx.TakeOutput() + Render(result);
+      Answer(std::move(reply), ctx.WroteSim(), LineFaults{}, now);
       return;
     }
     case Kind::kLine:
-      if (!IsCommandLine(done.content)) return;  // noise between commands
-      if (log_) log_->Record(done.raw);
-      ++commandCount_;
-      if (done.overflow) {
-        output_.Reply(Render(Result::Error()));
-      } else {
-        RunLine(done.content);
-      }
-      AfterCommand();
+      HandleLine(done, now);
       return;
   }
 }
 
-void Modem::RunLine(const std::string& line) {
-  auto commands = SplitCommandLine(line);
+void Modem::HandleLine(const CommandLineParser::Completed& done, Clock::time_point now) {
+  if (!IsCommandLine(done.content)) return;  // noise between commands
+  if (log_) log_->Record(done.raw);
+  ++commandCount_;
+  auto commands = done.overflow ? std::nullopt : SplitCommandLine(done.content);
+  LineFaults faults = faults_.ForLine(commandCount_, commands.value_or(std::vector<AtCommand>{}));
+  if (faults.restart) {
+    Restart(std::move(faults), now);
+    return;
+  }
+  Answered answered;  // an ignored line has none
   if (!commands) {
-    output_.Reply(Render(Result::Error()));
-    return;
+    answered.reply = Render(Result::Error());
+  } else if (!faults.ignore) {
+    answered = faults.fail ? Answered{Render(Result::Error())} : RunLine(*commands);
   }
-  const Faults& faults = state_.faults;
-  if (Listed(faults.ignore, *commands)) return;
-  if (Listed(faults.fail, *commands)) {
-    output_.Reply(Framed("ERROR"));
-    return;
-  }
+  Answer(std::move(answered.reply), answered.simWrite, std::move(faults), now);
+}
+
+Modem::Answered Modem::RunLine(const std::vector<AtCommand>& commands) {
   CommandContext ctx(state_, settings_);
   Result result = Result::Ok();
-  for (const AtCommand& command : *commands) {
+  for (const AtCommand& command : commands) {
     auto handler = CommandTable().find(command.name);
-    result = handler == CommandTable().end() ? Result::Error() : handler->second(ctx, command);
+    if (handler == CommandTable().end()) {
+      result = Result::Error();
+    } else if (auto refusal = SimLockRefusal(state_, command)) {
+      result = *refusal;
+    } else {
+      result = handler->second(ctx, command);
+    }
     if (result.kind != Result::Kind::kOk) break;
   }
-  output_.Reply(ctx.TakeOutput() + Render(result));
+  std::string output = ctx.TakeOutput();
+  return Answered{output + Render(result), ctx.WroteSim()};
 }
 
 std::string Modem::Render(const Result& result) {
-  switch (result.kind) {
-    case Result::Kind::kOk:
-      return Framed("OK");
-    case Result::Kind::kError:
-      return Framed("ERROR");
-    case Result::Kind::kCme:
-      if (settings_.errorMode == 0) return Framed("ERROR");
-      if (settings_.errorMode == 2)
-        return Framed(std::string("+CME ERROR: ") + CmeText(result.code));
-      return Framed("+CME ERROR: " + std::to_string(result.code));
-    case Result::Kind::kCms:
-      if (settings_.errorMode == 0) return Framed("ERROR");
-      return Framed("+CMS ERROR: " + std::to_string(result.code));
-    case Result::Kind::kPrompt:
-      parser_.ExpectText();
-      return kPrompt;
-  }
-  return Framed("ERROR");
+  if (result.kind != Result::Kind::kPrompt) return ResultCode(result, settings_.errorMode);
+  parser_.ExpectText();
+  return kPrompt;
 }
 
-void Modem::AfterCommand() {
-  for (const Unsolicited& u : state_.faults.unsolicited)
-    if (u.afterCommand == commandCount_) output_.Reply(Framed(u.line));
-  if (state_.faults.hangupAfter > 0 && commandCount_ >= state_.faults.hangupAfter) {
+// A slow SIM keeps the device busy until the write is done; only then does
+// the answer leave, and only then is the next input read.
+void Modem::Answer(std::string reply, bool simWrite, LineFaults after, Clock::time_point now) {
+  if (after.lose) reply.clear();
+  if (simWrite && state_.faults.simWriteMs > 0) {
+    busy_ = Busy{now + std::chrono::milliseconds(state_.faults.simWriteMs),
+                 {std::move(reply)},
+                 std::move(after)};
+    return;
+  }
+  if (!reply.empty()) output_.Reply(reply);
+  Finish(after);
+}
+
+// The settings go back to power-up at once; the banners of the new start
+// come after the pause. The SIM keeps what it holds.
+void Modem::Restart(LineFaults after, Clock::time_point now) {
+  settings_ = SessionSettings(state_.powerUp);
+  parser_ = CommandLineParser();
+  waiting_.clear();
+  std::vector<std::string> banners = {Framed("RDY")};
+  if (state_.powerUp.simPin) {
+    banners.push_back(Framed("+CPIN: SIM PIN"));
+  } else {
+    for (const char* line : {"+CPIN: READY", "Call Ready", "SMS Ready"})
+      banners.push_back(Framed(line));
+  }
+  busy_ = Busy{now + std::chrono::milliseconds(state_.faults.restartMs), std::move(banners),
+               std::move(after), true};
+}
+
+void Modem::Finish(const LineFaults& after) {
+  for (const std::string& line : after.unsolicited) output_.Reply(Framed(line));
+  for (const IncomingMessage& message : after.incoming)
+    if (auto announcement = Receive(state_.messages, message, std::time(nullptr)))
+      output_.Reply(Framed(*announcement));
+  if (after.hangUp) {
     hungUp_ = true;
     output_.HangUp();
   }

@@ -14,6 +14,15 @@ bool Registered(int status) {
   return status == 1 || status == 5;
 }
 
+// Without its PIN the SIM cannot register.
+int CircuitStatus(const SimState& state) {
+  return state.powerUp.simPin ? 0 : state.network.registration;
+}
+
+int GprsStatus(const SimState& state) {
+  return state.powerUp.simPin ? 0 : state.network.gprsRegistration;
+}
+
 std::optional<int> SingleNumber(const AtCommand& c) {
   auto args = SplitArguments(c.args);
   return args.size() == 1 ? ToNumber(args[0]) : std::nullopt;
@@ -47,12 +56,12 @@ Result RegistrationReport(CommandContext& ctx, const AtCommand& c, const std::st
 
 Result Registration(CommandContext& ctx, const AtCommand& c) {
   return RegistrationReport(ctx, c, "+CREG", ctx.settings.registrationReports,
-                            ctx.state.network.registration);
+                            CircuitStatus(ctx.state));
 }
 
 Result GprsRegistration(CommandContext& ctx, const AtCommand& c) {
   return RegistrationReport(ctx, c, "+CGREG", ctx.settings.gprsRegistrationReports,
-                            ctx.state.network.gprsRegistration);
+                            GprsStatus(ctx.state));
 }
 
 Result GprsAttach(CommandContext& ctx, const AtCommand& c) {
@@ -118,7 +127,7 @@ Result Operator(CommandContext& ctx, const AtCommand& c) {
   const Network& network = ctx.state.network;
   switch (c.form) {
     case CommandForm::kRead:
-      if (!Registered(network.registration)) {
+      if (!Registered(CircuitStatus(ctx.state))) {
         ctx.Line("+COPS: 0");
       } else {
         int format = ctx.settings.operatorFormat;

@@ -3,7 +3,10 @@
 #include <charconv>
 #include <map>
 
-#include "state_file.h"
+#include "command_pattern.h"
+#include "latin1_text.h"
+#include "pdu.h"
+#include "phone_number.h"
 
 namespace kestrix {
 
@@ -37,6 +40,44 @@ Unsolicited UnsolicitedLine(const std::string& text) {
     throw UsageError("--unsolicited needs N:LINE, for instance 2:RING");
   return Unsolicited{static_cast<int>(Number("--unsolicited", text.substr(0, colon), 1, 1000000)),
                      text.substr(colon + 1)};
+}
+
+std::string Pattern(const std::string& flag, const std::string& text) {
+  std::string pattern = CommandPattern(text);
+  if (pattern.empty()) throw UsageError(flag + " needs a command, for instance +CSQ or +CMGD=3");
+  return pattern;
+}
+
+// CMD:REST, the command being what comes before the first colon.
+std::pair<std::string, std::string> CommandAndRest(const std::string& flag, const std::string& text,
+                                                   const std::string& shape) {
+  std::size_t colon = text.find(':');
+  std::string command = CommandPattern(text.substr(0, colon));
+  if (command.empty() || colon == std::string::npos || colon + 1 >= text.size())
+    throw UsageError(flag + " needs " + shape);
+  return {command, text.substr(colon + 1)};
+}
+
+IncomingMessage Incoming(const std::string& text) {
+  const std::string flag = "--incoming-at";
+  IncomingMessage message;
+  if (text.find(':') == std::string::npos) {
+    message.command = CommandPattern(text);
+    if (message.command.empty()) throw UsageError(flag + " needs CMD or CMD:NUMBER:TEXT");
+    return message;
+  }
+  auto [command, rest] = CommandAndRest(flag, text, "CMD or CMD:NUMBER:TEXT");
+  std::size_t colon = rest.find(':');
+  if (colon == std::string::npos) throw UsageError(flag + " needs CMD or CMD:NUMBER:TEXT");
+  message.command = command;
+  message.number = rest.substr(0, colon);
+  if (CheckNumber(message.number, Phonebook::kNumberDigits) != NumberCheck::kValid)
+    throw UsageError(flag + ": '" + message.number + "' is not a phone number");
+  auto latin1 = Utf8ToLatin1(rest.substr(colon + 1));
+  if (!latin1 || !FitsOneMessage(*latin1))
+    throw UsageError(flag + ": the text must be Latin-1 characters that fit one short message");
+  message.text = *latin1;
+  return message;
 }
 
 int Registration(const std::string& text) {
@@ -77,6 +118,27 @@ Faults, for tests (they replace those of the state file):
   --unsolicited N:LINE send LINE after the reply to command line N (repeatable)
   --registration R     home, roaming, denied, searching, unknown or none
   --hangup-after N     hang up (and end) after N command lines
+  --sim-write-ms MS    SIM writes (AT+CMGW, AT+CPBW, AT+CMGD) keep the device
+                       busy MS before the prompt or the answer; what arrives
+                       meanwhile is handled afterwards, in order
+  --lose CMD           the first line holding CMD is never answered (repeatable)
+  --unsolicited-at CMD:LINE
+                       send LINE after the reply to the first line holding CMD
+  --incoming-at CMD[:NUMBER:TEXT]
+                       after the reply to the first line holding CMD an SMS
+                       arrives: stored unread, announced with +CMTI
+  --restart-at CMD     the first line holding CMD restarts the device instead
+                       of being answered: echo on, power-up settings, banners
+  --restart-ms MS      from the restart to its banners (default 300)
+CMD is a command (+CSQ, AT+CSQ) or one form of it (+CMGD=3, +CREG?).
+
+How the device starts (they replace the state file's power_up):
+  --pdu-at-start       message format PDU (AT+CMGF=0) at start and after ATZ
+  --cmee N             AT+CMEE mode at start: 1 numeric, 2 verbose errors
+  --creg-reports N     AT+CREG=N at start (0 to 2)
+  --sim-pin            the SIM waits for its PIN: not registered, phonebook
+                       and messages refused
+  --phonebook-size N   the SIM has N phonebook locations (1 to 1000)
 
   --help               show this text
 )";
@@ -113,15 +175,38 @@ Options ParseOptions(const std::vector<std::string>& args) {
     } else if (flag == "--delay") {
       o.delayMs = static_cast<int>(Number(flag, value(), 0, 60000));
     } else if (flag == "--ignore") {
-      o.ignore.push_back(CommandName(value()));
+      o.ignore.push_back(Pattern(flag, value()));
     } else if (flag == "--fail") {
-      o.fail.push_back(CommandName(value()));
+      o.fail.push_back(Pattern(flag, value()));
     } else if (flag == "--unsolicited") {
       o.unsolicited.push_back(UnsolicitedLine(value()));
     } else if (flag == "--registration") {
       o.registration = Registration(value());
     } else if (flag == "--hangup-after") {
       o.hangupAfter = static_cast<int>(Number(flag, value(), 1, 1000000));
+    } else if (flag == "--sim-write-ms") {
+      o.simWriteMs = static_cast<int>(Number(flag, value(), 0, 60000));
+    } else if (flag == "--lose") {
+      o.lose.push_back(Pattern(flag, value()));
+    } else if (flag == "--unsolicited-at") {
+      auto [command, line] = CommandAndRest(flag, value(), "CMD:LINE, for instance +CMGD=3:RING");
+      o.unsolicitedAt.push_back({command, line});
+    } else if (flag == "--incoming-at") {
+      o.incomingAt.push_back(Incoming(value()));
+    } else if (flag == "--restart-at") {
+      o.restartAt.push_back(Pattern(flag, value()));
+    } else if (flag == "--restart-ms") {
+      o.restartMs = static_cast<int>(Number(flag, value(), 0, 60000));
+    } else if (flag == "--pdu-at-start") {
+      o.pduAtStart = true;
+    } else if (flag == "--sim-pin") {
+      o.simPin = true;
+    } else if (flag == "--cmee") {
+      o.cmee = static_cast<int>(Number(flag, value(), 0, 2));
+    } else if (flag == "--creg-reports") {
+      o.cregReports = static_cast<int>(Number(flag, value(), 0, 2));
+    } else if (flag == "--phonebook-size") {
+      o.phonebookSize = static_cast<int>(Number(flag, value(), 1, 1000));
     } else {
       throw UsageError("unknown option '" + flag + "'");
     }
@@ -143,7 +228,27 @@ void ApplyFaultOptions(const Options& o, SimState& state) {
   if (!o.fail.empty()) f.fail = {o.fail.begin(), o.fail.end()};
   if (!o.unsolicited.empty()) f.unsolicited = o.unsolicited;
   if (o.hangupAfter) f.hangupAfter = *o.hangupAfter;
+  if (o.simWriteMs) f.simWriteMs = *o.simWriteMs;
+  if (!o.lose.empty()) f.lose = o.lose;
+  if (!o.unsolicitedAt.empty()) f.unsolicitedAt = o.unsolicitedAt;
+  if (!o.incomingAt.empty()) f.incomingAt = o.incomingAt;
+  if (!o.restartAt.empty()) f.restartAt = o.restartAt;
+  if (o.restartMs) f.restartMs = *o.restartMs;
   if (o.registration) state.network.registration = *o.registration;
+  PowerUp& p = state.powerUp;
+  if (o.pduAtStart) p.textMode = false;
+  if (o.simPin) p.simPin = true;
+  if (o.cmee) p.errorMode = *o.cmee;
+  if (o.cregReports) p.registrationReports = *o.cregReports;
+  if (o.phonebookSize) {
+    Phonebook& book = state.phonebook;
+    // Dropping the entries beyond would lose them from a saved state.
+    if (!book.entries.empty() && book.entries.rbegin()->first > *o.phonebookSize)
+      throw UsageError("--phonebook-size " + std::to_string(*o.phonebookSize) +
+                       " is too small: the phonebook has an entry at location " +
+                       std::to_string(book.entries.rbegin()->first));
+    book.size = *o.phonebookSize;
+  }
 }
 
 }  // namespace kestrix

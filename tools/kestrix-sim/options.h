@@ -33,10 +33,24 @@ struct Options {
   std::vector<Unsolicited> unsolicited;
   std::optional<int> registration;
   std::optional<int> hangupAfter;
+  std::optional<int> simWriteMs;
+  std::vector<std::string> lose;
+  std::vector<UnsolicitedAt> unsolicitedAt;
+  std::vector<IncomingMessage> incomingAt;
+  std::vector<std::string> restartAt;
+  std::optional<int> restartMs;
+  // How the device starts, replacing the state file's power_up.
+  bool pduAtStart = false;
+  bool simPin = false;
+  std::optional<int> cmee;
+  std::optional<int> cregReports;
+  std::optional<int> phonebookSize;
 };
 
 // Throws UsageError with a message fit for the user.
 Options ParseOptions(const std::vector<std::string>& args);
+// Throws UsageError when a flag does not fit the state (a phonebook size
+// below a location in use).
 void ApplyFaultOptions(const Options& options, SimState& state);
 std::string UsageText();
 

@@ -108,6 +108,7 @@ Result Write(CommandContext& ctx, const AtCommand& c) {
   }
   if (args.size() == 1) {  // erase
     book.entries.erase(*location);
+    ctx.MarkSimWrite();
     return Result::Ok();
   }
   if (auto error = NumberError(args[1].text)) return Result::Cme(*error);
@@ -124,6 +125,7 @@ Result Write(CommandContext& ctx, const AtCommand& c) {
   if (!location) location = FirstFree(book);
   if (!location) return Result::Cme(CmeError::kMemoryFull);
   book.entries[*location] = Normalised(args[1].text, type, *text);
+  ctx.MarkSimWrite();
   return Result::Ok();
 }
 

@@ -32,8 +32,13 @@ class QueuedOutput : public ModemOutput {
   bool hangUp_ = false;
 };
 
-int TimeoutMs(const OutputQueue& queue, Clock::time_point now) {
-  auto due = queue.NextDue();
+// Until the modem's busy spell ends or, unless output already waits for the
+// line to take it, until the next output is due.
+int TimeoutMs(const OutputQueue& queue, bool outputReady, const Modem& modem,
+              Clock::time_point now) {
+  std::optional<Clock::time_point> due = outputReady ? std::nullopt : queue.NextDue();
+  auto busy = modem.BusyUntil();
+  if (!due || (busy && *busy < *due)) due = busy;
   if (!due) return -1;
   if (*due <= now) return 0;
   // Rounded up: waking a little early would only make the loop spin.
@@ -82,16 +87,18 @@ ServeEnd Serve(DeviceEndpoint& endpoint, SimState& state, CommandLog* log, int b
   int fd = endpoint.Fd();
   for (;;) {
     Clock::time_point now = Clock::now();
+    modem.Tick(now);
     std::string ready = queue.Ready(now);
-    pollfd fds[2] = {{stopFd, POLLIN, 0},
-                     {fd, static_cast<short>(POLLIN | (ready.empty() ? 0 : POLLOUT)), 0}};
-    int timeout = ready.empty() ? TimeoutMs(queue, now) : -1;
+    short events =
+        static_cast<short>((modem.WantsInput() ? POLLIN : 0) | (ready.empty() ? 0 : POLLOUT));
+    pollfd fds[2] = {{stopFd, POLLIN, 0}, {fd, events, 0}};
+    int timeout = TimeoutMs(queue, !ready.empty(), modem, now);
     if (poll(fds, 2, timeout) < 0 && errno != EINTR) return ServeEnd::kLineGone;
     if (fds[0].revents) return ServeEnd::kStopped;
     if (fds[1].revents & POLLIN) {
       char buffer[4096];
       ssize_t n = read(fd, buffer, sizeof buffer);
-      if (n > 0) modem.Feed(std::string_view(buffer, static_cast<std::size_t>(n)));
+      if (n > 0) modem.Feed(std::string_view(buffer, static_cast<std::size_t>(n)), Clock::now());
       if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return ServeEnd::kLineGone;
     } else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
       return ServeEnd::kLineGone;

@@ -69,10 +69,32 @@ struct Identity {
   std::string imsi = "232010000000001";
 };
 
+// How the device starts: at power-up, and again after ATZ or a restart.
+struct PowerUp {
+  bool textMode = true;         // AT+CMGF; many modems start in PDU mode
+  int errorMode = 0;            // AT+CMEE
+  int registrationReports = 0;  // AT+CREG=n
+  bool simPin = false;          // the SIM waits for a PIN that nobody enters
+};
+
 // A line sent on its own after the reply to the given command (counted from 1).
 struct Unsolicited {
   int afterCommand = 1;
   std::string line;
+};
+
+// Commands are named as in "+CSQ" (any +CSQ) or "+CMGD=3" (that form only);
+// each fault below fires at the first command line holding its command.
+struct UnsolicitedAt {
+  std::string command;
+  std::string line;
+};
+
+// A short message the SIM receives from the network.
+struct IncomingMessage {
+  std::string command;
+  std::string number = "+436609999999";
+  std::string text = "Incoming message";
 };
 
 struct Faults {
@@ -84,7 +106,13 @@ struct Faults {
   std::set<std::string> ignore;  // command names never answered, "+CSQ"
   std::set<std::string> fail;    // command names answered with ERROR
   std::vector<Unsolicited> unsolicited;
-  int hangupAfter = 0;  // hang up after this many command lines, 0 never
+  int hangupAfter = 0;            // hang up after this many command lines, 0 never
+  int simWriteMs = 0;             // a SIM write keeps the device busy this long
+  std::vector<std::string> lose;  // one answer each is never sent
+  std::vector<UnsolicitedAt> unsolicitedAt;
+  std::vector<IncomingMessage> incomingAt;
+  std::vector<std::string> restartAt;  // the device restarts instead of answering
+  int restartMs = 300;                 // from a restart to its first banner
 };
 
 struct SimState {
@@ -94,6 +122,7 @@ struct SimState {
   ServiceCentre centre;
   Phonebook phonebook;
   MessageStore messages;
+  PowerUp powerUp;
   Faults faults;
 };
 

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "command_pattern.h"
 #include "latin1_text.h"
 #include "message_status.h"
 #include "pdu.h"
@@ -243,11 +244,79 @@ std::vector<std::string> Names(const json& j, const std::string& path) {
   if (!j.is_array()) Reader::FailAt(path, "must be a list of command names");
   std::vector<std::string> out;
   for (const json& name : j) {
-    if (!name.is_string() || CommandName(name.get<std::string>()).empty())
+    // Names are the bytes a client sends, kept as Latin-1 like the texts.
+    auto latin1 = name.is_string() ? Utf8ToLatin1(name.get<std::string>()) : std::nullopt;
+    if (!latin1 || CommandPattern(*latin1).empty())
       Reader::FailAt(path, "must be a list of command names");
-    out.push_back(CommandName(name.get<std::string>()));
+    out.push_back(CommandPattern(*latin1));
   }
   return out;
+}
+
+template <typename Names>
+json NamesJson(const Names& names) {
+  json out = json::array();
+  for (const std::string& name : names) out.push_back(Latin1ToUtf8(name));
+  return out;
+}
+
+void ReadPowerUp(const json& j, PowerUp& p) {
+  Reader r(j, "power_up");
+  std::string format = p.textMode ? "text" : "pdu";
+  r.String("message_format", format);
+  if (format != "text" && format != "pdu")
+    Reader::FailAt("power_up.message_format", "must be text or pdu");
+  p.textMode = format == "text";
+  r.Integer("cmee", 0, 2, p.errorMode);
+  r.Integer("creg_reports", 0, 2, p.registrationReports);
+  r.Boolean("sim_pin", p.simPin);
+  r.CheckKeys();
+}
+
+std::string CommandAt(Reader& r, const std::string& path) {
+  std::string command;
+  r.String("command", command);
+  if (CommandPattern(command).empty()) Reader::FailAt(path + ".command", "must name a command");
+  return CommandPattern(command);
+}
+
+// Lists of objects, each read whole by `readEntry`.
+template <typename Entry, typename ReadEntry>
+void ReadList(const json* list, const std::string& path, std::vector<Entry>& out,
+              ReadEntry readEntry) {
+  if (!list) return;
+  if (!list->is_array()) Reader::FailAt(path, "must be a list");
+  for (std::size_t i = 0; i < list->size(); ++i) {
+    std::string at = path + "[" + std::to_string(i) + "]";
+    Reader r((*list)[i], at);
+    out.push_back(readEntry(r, at));
+    r.CheckKeys();
+  }
+}
+
+void ReadCommandFaults(Reader& r, Faults& f) {
+  if (const json* names = r.Find("lose")) f.lose = Names(*names, "faults.lose");
+  if (const json* names = r.Find("restart_at")) f.restartAt = Names(*names, "faults.restart_at");
+  r.Integer("restart_ms", 0, 60000, f.restartMs);
+  r.Integer("sim_write_ms", 0, 60000, f.simWriteMs);
+  ReadList(r.Find("unsolicited_at"), "faults.unsolicited_at", f.unsolicitedAt,
+           [](Reader& u, const std::string& at) {
+             UnsolicitedAt entry;
+             entry.command = CommandAt(u, at);
+             u.String("line", entry.line);
+             return entry;
+           });
+  ReadList(r.Find("incoming_at"), "faults.incoming_at", f.incomingAt,
+           [](Reader& m, const std::string& at) {
+             IncomingMessage entry;
+             entry.command = CommandAt(m, at);
+             m.String("number", entry.number);
+             m.String("text", entry.text);
+             CheckNumberAt(at + ".number", entry.number);
+             if (!FitsOneMessage(entry.text))
+               Reader::FailAt(at + ".text", "does not fit one short message");
+             return entry;
+           });
 }
 
 void ReadFaults(const json& j, Faults& f) {
@@ -269,18 +338,15 @@ void ReadFaults(const json& j, Faults& f) {
       for (const std::string& name : Names(*names, std::string("faults.") + key))
         (std::string(key) == "ignore" ? f.ignore : f.fail).insert(name);
   }
-  if (const json* list = r.Find("unsolicited")) {
-    if (!list->is_array()) Reader::FailAt("faults.unsolicited", "must be a list");
-    for (std::size_t i = 0; i < list->size(); ++i) {
-      Reader u((*list)[i], "faults.unsolicited[" + std::to_string(i) + "]");
-      Unsolicited entry;
-      u.Integer("after", 1, 1000000, entry.afterCommand);
-      u.String("line", entry.line);
-      u.CheckKeys();
-      f.unsolicited.push_back(entry);
-    }
-  }
+  ReadList(r.Find("unsolicited"), "faults.unsolicited", f.unsolicited,
+           [](Reader& u, const std::string&) {
+             Unsolicited entry;
+             u.Integer("after", 1, 1000000, entry.afterCommand);
+             u.String("line", entry.line);
+             return entry;
+           });
   r.Integer("hangup_after", 0, 1000000, f.hangupAfter);
+  ReadCommandFaults(r, f);
   r.CheckKeys();
 }
 
@@ -308,29 +374,43 @@ json MessagesJson(const MessageStore& store) {
   return {{"size", store.size}, {"entries", entries}};
 }
 
+json PowerUpJson(const PowerUp& p) {
+  return {{"message_format", p.textMode ? "text" : "pdu"},
+          {"cmee", p.errorMode},
+          {"creg_reports", p.registrationReports},
+          {"sim_pin", p.simPin}};
+}
+
 json FaultsJson(const Faults& f) {
   json unsolicited = json::array();
   for (const Unsolicited& u : f.unsolicited)
     unsolicited.push_back({{"after", u.afterCommand}, {"line", Latin1ToUtf8(u.line)}});
+  json unsolicitedAt = json::array();
+  for (const UnsolicitedAt& u : f.unsolicitedAt)
+    unsolicitedAt.push_back({{"command", Latin1ToUtf8(u.command)}, {"line", Latin1ToUtf8(u.line)}});
+  json incomingAt = json::array();
+  for (const IncomingMessage& m : f.incomingAt)
+    incomingAt.push_back({{"command", Latin1ToUtf8(m.command)},
+                          {"number", m.number},
+                          {"text", Latin1ToUtf8(m.text)}});
   return {{"split_at", f.splitAt},
           {"split_random", f.splitRandom},
           {"seed", f.seed},
           {"fragment_gap_ms", f.fragmentGapMs},
           {"delay_ms", f.delayMs},
-          {"ignore", f.ignore},
-          {"fail", f.fail},
+          {"ignore", NamesJson(f.ignore)},
+          {"fail", NamesJson(f.fail)},
           {"unsolicited", unsolicited},
-          {"hangup_after", f.hangupAfter}};
+          {"hangup_after", f.hangupAfter},
+          {"sim_write_ms", f.simWriteMs},
+          {"lose", NamesJson(f.lose)},
+          {"unsolicited_at", unsolicitedAt},
+          {"incoming_at", incomingAt},
+          {"restart_at", NamesJson(f.restartAt)},
+          {"restart_ms", f.restartMs}};
 }
 
 }  // namespace
-
-std::string CommandName(const std::string& text) {
-  std::string upper;
-  for (char c : text) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (upper.rfind("AT", 0) == 0) upper.erase(0, 2);
-  return upper;
-}
 
 SimState ParseState(const std::string& text) {
   json j;
@@ -347,6 +427,7 @@ SimState ParseState(const std::string& text) {
   if (const json* v = r.Find("sms_centre")) ReadCentre(*v, state.centre);
   if (const json* v = r.Find("phonebook")) ReadPhonebook(*v, state.phonebook);
   if (const json* v = r.Find("messages")) ReadMessages(*v, state.messages);
+  if (const json* v = r.Find("power_up")) ReadPowerUp(*v, state.powerUp);
   if (const json* v = r.Find("faults")) ReadFaults(*v, state.faults);
   r.CheckKeys();
   return state;
@@ -387,6 +468,7 @@ std::string StateToJson(const SimState& s) {
       {"sms_centre", {{"number", s.centre.number}, {"type", s.centre.type}}},
       {"phonebook", PhonebookJson(s.phonebook)},
       {"messages", MessagesJson(s.messages)},
+      {"power_up", PowerUpJson(s.powerUp)},
       {"faults", FaultsJson(s.faults)},
   };
   return j.dump(2) + "\n";

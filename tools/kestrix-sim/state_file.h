@@ -20,7 +20,5 @@ SimState ParseState(const std::string& json);  // same checks, from text
 std::string StateToJson(const SimState& state);
 // Throws StateFileError when the file cannot be written.
 void SaveState(const SimState& state, const std::string& path);
-// "AT+csq" and "+CSQ" both name the command "+CSQ".
-std::string CommandName(const std::string& text);
 
 }  // namespace kestrix

@@ -62,6 +62,10 @@ bool IsErrorResult(const std::string& line) {
   return line == "ERROR" || StartsWith(line, kPhoneError) || StartsWith(line, kMessageError);
 }
 
+bool MeansEmpty(const std::string& line) {
+  return line == "+CMS ERROR: 321" || line == "+CME ERROR: 22";
+}
+
 std::string RefusalText(const std::string& command, const std::string& line) {
   std::string words = line;
   for (const ErrorCode& error : kMeanings) {

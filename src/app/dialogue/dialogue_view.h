@@ -48,4 +48,11 @@ class DialogueView {
   virtual void ClearSmsMemo() = 0;
   // Appends to the memo's text; a carriage return in it starts a new line.
   virtual void AppendSmsMemo(const std::string& text) = 0;
+
+  // Tells the user what went wrong (the standard report), without ending
+  // what the dialogue is doing.
+  virtual void Report(const std::string& message) = 0;
+  // One step of an exchange is done ("MASTER3 written", "SMS 4 stored"), for
+  // a view that shows progress; the window does not.
+  virtual void StepDone(const std::string& step) { (void)step; }
 };

@@ -1,19 +1,20 @@
 // Start-up and the line engine: characters to reply lines, the monitor echo,
-// the classification of each line and what an "OK" line advances.
+// and the route of each line: the text of a listed message, the echo of the
+// command in flight, its final result, one of its information lines, or a
+// line that answers nothing and is only shown.
 #include <utility>
 
+#include "app/dialogue/blocking_wait.h"
+#include "app/dialogue/command_replies.h"
 #include "app/dialogue/device_refusal.h"
 #include "app/dialogue/dialogue.h"
 #include "app/dialogue/reply_text.h"
+#include "runtime/convert_error.h"
 
 namespace {
 
 constexpr unsigned char kCarriageReturn = 13;
 constexpr unsigned char kFirstPrintable = 32;
-
-bool Contains(const std::string& line, const char* text) {
-  return line.find(text) != std::string::npos;
-}
 
 }  // namespace
 
@@ -24,8 +25,8 @@ void Dialogue::FormCreate() {
   State.StartComNumber = PortNumber();
   // The first write opens the port and, with none configured, asks for one;
   // a cancelled choice or a failed open raises here and leaves the 0 above.
-  // Echo off first: echoed commands would match the reply rules.
-  Send("ATE");
+  QueueSession();
+  Pump();
   State.OperatorName.clear();
   State.CentreAsked = true;
   State.StartComNumber = PortNumber();
@@ -40,8 +41,12 @@ void Dialogue::TriggerAvail(WORD count) {
       CompleteLine();
     } else if (c >= kFirstPrintable) {
       State.ReplyLine += static_cast<char>(c);
-      // A listed message's text is text, even one that begins like the prompt.
-      if (State.ReplyLine == "> " && !State.SmsTextPending) SmsTextSend();
+      // A listed message's text is text, even one that begins like the prompt;
+      // the rest a failed handler left belongs to the line before.
+      if (State.ReplyLine.compare(State.FailedRest, std::string::npos, "> ") == 0 &&
+          !State.SmsTextPending) {
+        PromptArrived();
+      }
     }
     // Line feed and the other control characters are dropped.
   }
@@ -54,65 +59,100 @@ void Dialogue::CompleteLine() {
   // those characters are a reply: the rest, still holding its prefix, would
   // fail again, and a good reply joined to it would be lost.
   State.ReplyLine.erase(0, std::exchange(State.FailedRest, 0));
-  // Handlers cut ReplyLine while they read it; the rules look at it whole.
+  // Handlers cut ReplyLine while they read it; the route looks at it whole.
   const std::string line = State.ReplyLine;
-  NoteAnswer(line);
   try {
-    ClassifyLine(line);
-  } catch (...) {
+    RouteLine(line);
+  } catch (const EConvertError& error) {
+    // Reported, and the rest of the delivery is read at once: it may hold
+    // the final result the exchange waits for.
     State.FailedRest = State.ReplyLine.size();
-    throw;
+    view_.Report(error.what());
+    Pump();
+    return;
   }
   State.ReplyLine.clear();
+  Pump();
 }
 
-void Dialogue::ClassifyLine(const std::string& line) {
+void Dialogue::RouteLine(const std::string& line) {
+  const QueuedCommand* command = State.Commands.InFlight();
   // A listed message's text is whatever the sender wrote: a stranger's text
   // that looks like a reply must not fill a field or drive an exchange.
   if (State.SmsTextPending) {
+    State.Commands.Alive(State.Ticks);
     SmsTextLine(line);
-  } else if (line.starts_with("+CMGL")) {
-    // A listing header is only ever the whole line's start: its sender can
-    // look like any other reply.
-    SmsListedReply();
-  } else if (line == "OK") {
-    OkLine();
-  } else if (IsErrorResult(line)) {
-    ErrorLine(line);
-  } else if (Contains(line, "+CSCA")) {
-    CentreReply();
-  } else if (Contains(line, "+CMGW")) {
-    SmsStoredReply();
-  } else if (line == "+CREG: 0,1") {
-    RegistrationReply();
-  } else if (Contains(line, "+CSQ")) {
-    SignalReply();
-  } else if (Contains(line, "+COPS")) {
-    OperatorReply();
-  } else if (Contains(line, "+CAMM")) {
-    CreditMaximumReply();
-  } else if (Contains(line, "+CACM")) {
-    CreditUsedReply();
-  } else if (Contains(line, "+CPBR")) {
-    PhonebookEntryReply();
+  } else if (command && line == command->Line) {
+    State.Commands.Alive(State.Ticks);
+    EchoSeen();
+  } else if (IsFinalResult(line)) {
+    // Answers only the command in flight; a late or stray one changes nothing.
+    if (command) FinalResult(line);
+  } else if (command && IsInformationFor(command->Line, line)) {
+    // Only the command's own lines keep it alive: a device that keeps
+    // sending lines of its own must not hold off its time limit.
+    State.Commands.Alive(State.Ticks);
+    InformationLine(*command);
+  } else {
+    UnsolicitedLine(line);
   }
 }
 
-void Dialogue::OkLine() {
-  // Whatever it answers is done with; only a refusal is worth naming.
-  TakeAnsweredCommand();
+void Dialogue::FinalResult(const std::string& line) {
+  const QueuedCommand done = State.Commands.Finish();
   State.DeviceReady = true;
-  if (State.PhoneErasePending) {
-    EraseStep();
-  } else if (State.PhoneWritePending) {
-    WriteStep();
-  } else if (State.SmsDeletePending) {
-    DeleteStep();
+  if (std::exchange(State.TimeOutsInARow, 0) >= kSilentAfter) ClearStatus();
+  // A SIM that waits for its PIN refuses the phonebook and the store.
+  if (line == "+CME ERROR: 11" || line == "+CMS ERROR: 311") State.PinNeeded = true;
+  State.StoreTextSent = false;
+  // The prompt that came meanwhile may still be open, the result a stray
+  // one: it is cancelled before the next command goes.
+  if (std::exchange(State.PromptUnanswered, false)) QueueEscape();
+  switch (done.By) {
+    case Owner::kSession:
+    case Owner::kResync:
+      SessionAnswered(done);
+      break;
+    case Owner::kPoll:
+      // A refused query ends its chain; the next registration answer starts
+      // it again.
+      break;
+    case Owner::kLoadPhonebook:
+    case Owner::kSavePhonebook:
+    case Owner::kDeletePhoneEntry:
+    case Owner::kQuietListing:
+      PhonebookAnswered(done, line);
+      break;
+    case Owner::kLoadSms:
+    case Owner::kDeleteSms:
+    case Owner::kSaveSms:
+      SmsAnswered(done, line);
+      break;
   }
-  if (!State.CentreAsked) {
-    State.CentreAsked = true;
-    // Still part of the Load PBook that asked for it.
-    if (PortNumber() != 0) SendAwaited("AT+CSCA?");
+}
+
+void Dialogue::InformationLine(const QueuedCommand& command) {
+  const std::string& sent = command.Line;
+  if (sent == "AT+CPBR=?") {
+    PhonebookRangeReply();
+  } else if (sent.starts_with("AT+CPBR=")) {
+    PhonebookEntryReply();
+  } else if (sent.starts_with("AT+CMGL=")) {
+    SmsListedReply();
+  } else if (sent.starts_with("AT+CMGW=")) {
+    SmsStoredReply();
+  } else if (sent == "AT+CSCA?") {
+    CentreReply();
+  } else if (sent == "AT+CREG?") {
+    RegistrationReply();
+  } else if (sent == "AT+CSQ") {
+    SignalReply();
+  } else if (sent == "AT+COPS?") {
+    OperatorReply();
+  } else if (sent == "AT+CAMM?") {
+    CreditMaximumReply();
+  } else if (sent == "AT+CACM?") {
+    CreditUsedReply();
   }
 }
 
@@ -124,9 +164,35 @@ std::string Dialogue::TextBefore(char separator) const {
   return ::TextBefore(State.ReplyLine, separator);
 }
 
-void Dialogue::Send(const std::string& command) {
-  port_.WriteText(command + "\r\n");
-  NoteSent(command);
+void Dialogue::Queue(const std::string& line, Owner by, DWORD waitBefore) {
+  State.Commands.Push({line, by, waitBefore});
+}
+
+void Dialogue::Pump() {
+  if (State.Halted) return;
+  std::optional<QueuedCommand> next = State.Commands.TakeNext();
+  if (!next) return;
+  if (next->WaitBefore != 0) BlockingWait(next->WaitBefore);
+  State.Commands.Alive(State.Ticks);
+  try {
+    Write(next->LineEnd ? next->Line + "\r\n" : next->Line);
+  } catch (...) {
+    // Never written, so never answered: it must not hold up the queue, and
+    // the exchange it belongs to cannot go on.
+    State.Commands.Finish();
+    if (IsExchange(next->By)) EndExchanges();
+    // No port could be opened: every later write would ask for one again.
+    if (PortNumber() == 0) State.Commands.Clear();
+    throw;
+  }
+}
+
+void Dialogue::Write(const std::string& bytes) {
+  port_.WriteText(bytes);
+}
+
+bool Dialogue::Holds(Owner by) const {
+  return State.Commands.Holds([by](const QueuedCommand& c) { return c.By == by; });
 }
 
 WORD Dialogue::PortNumber() const {

@@ -1,8 +1,11 @@
 // The SMS store exchange: the device keeps six messages at the SIM storage
 // indexes 1 to 6. Load lists them into the fields and the memo, Delete
 // deletes the six, Save deletes them and stores the fields' messages one by
-// one, following the index the device reports for each.
-#include "app/dialogue/blocking_wait.h"
+// one, each a transaction of its own: the store command, the prompt, the
+// text, the report of where it went and the final result.
+#include <utility>
+
+#include "app/dialogue/device_refusal.h"
 #include "app/dialogue/dialogue.h"
 #include "app/dialogue/reply_text.h"
 
@@ -13,7 +16,8 @@ constexpr int32_t kLastSlot = 6;
 constexpr DWORD kStoreWait = 200;
 constexpr DWORD kSettleWait = 100;
 constexpr char kCtrlZ = 26;
-constexpr char kEscape = 27;
+constexpr char kKeptMessages[] =
+    "; the fields still hold what is to be saved: press Save SMSs again";
 
 bool IsSlot(int32_t index) {
   return index >= kFirstSlot && index <= kLastSlot;
@@ -28,6 +32,11 @@ config::ConfigField TextField(int32_t slot) {
   return config::FieldAt(config::LineOf(config::ConfigField::SMSText1) + 2 * (slot - kFirstSlot));
 }
 
+// How far a writing that stops at `slot` got.
+std::string StoppedAt(int32_t slot) {
+  return "Save SMSs stopped after storing " + DecimalText(slot - kFirstSlot) + " of the 6 messages";
+}
+
 }  // namespace
 
 void Dialogue::ClearSmsFields() {
@@ -38,11 +47,11 @@ void Dialogue::ClearSmsFields() {
 }
 
 void Dialogue::ButtonLoadSMSClick() {
-  if (!State.DeviceReady || PortNumber() == 0 || ExchangeInProgress()) return;
+  if (!ButtonsMayStart() || PortNumber() == 0) return;
   view_.ClearSmsMemo();
   ClearSmsFields();
-  SendAwaited("AT+CMGL=ALL");
-  State.DeviceReady = false;
+  Queue("AT+CMGL=ALL", Owner::kLoadSms);
+  Pump();
 }
 
 void Dialogue::SmsListedReply() {
@@ -66,71 +75,126 @@ void Dialogue::SmsTextLine(const std::string& line) {
 }
 
 void Dialogue::ButtonDeleteSMSClick() {
-  if (!State.DeviceReady || PortNumber() == 0 || ExchangeInProgress()) return;
+  if (!ButtonsMayStart() || PortNumber() == 0) return;
   view_.ClearSmsMemo();
   State.SmsDeletePending = true;
+  State.SmsWriteAfterDelete = false;
   ClearSmsFields();
   State.StepIndex = kFirstSlot;
-  SendAwaited("AT+CMGD=1");
-  State.DeviceReady = false;
+  Queue("AT+CMGD=1", Owner::kDeleteSms);
+  Pump();
 }
 
 void Dialogue::ButtonSaveSMSClick() {
-  if (!State.DeviceReady || PortNumber() == 0 || ExchangeInProgress()) return;
+  if (!ButtonsMayStart() || PortNumber() == 0) return;
   // The fields hold what is to be written, so they stay.
   view_.ClearSmsMemo();
   State.SmsDeletePending = true;
   State.SmsWriteAfterDelete = true;
   State.StepIndex = kFirstSlot;
-  SendAwaited("AT+CMGD=1");
+  Queue("AT+CMGD=1", Owner::kSaveSms);
+  Pump();
+}
+
+void Dialogue::SmsAnswered(const QueuedCommand& command, const std::string& result) {
+  const bool ok = result == "OK";
+  if (command.Line.starts_with("AT+CMGD=")) {
+    // An index that holds nothing is as good as deleted.
+    if (ok || MeansEmpty(result)) {
+      view_.StepDone("SMS " + command.Line.substr(8) + " deleted");
+    } else {
+      ReportRefusal(command, result);
+    }
+    DeleteStep();
+  } else if (command.Line.starts_with("AT+CMGW=")) {
+    StoreAnswered(command, result);
+  } else {
+    State.SmsTextPending = false;
+    if (!ok && !MeansEmpty(result)) ReportRefusal(command, result);
+    view_.StepDone("messages read");
+  }
 }
 
 void Dialogue::DeleteStep() {
+  if (!State.SmsDeletePending) return;
   State.StepIndex = NextIndex(State.StepIndex);
   // A listed index may have left anything in the counter: past the slots,
   // whichever way, the deletion is over.
   if (IsSlot(State.StepIndex)) {
-    if (PortNumber() != 0) SendAwaited("AT+CMGD=" + DecimalText(State.StepIndex));
-    State.DeviceReady = false;
+    if (PortNumber() != 0) {
+      Queue("AT+CMGD=" + DecimalText(State.StepIndex),
+            State.SmsWriteAfterDelete ? Owner::kSaveSms : Owner::kDeleteSms);
+    }
     return;
   }
   State.SmsDeletePending = false;
   State.StepIndex = kFirstSlot;
-  BlockingWait(kSettleWait);
-  if (State.SmsWriteAfterDelete) SendAwaited("AT+CMGW=" + view_.FieldText(PhoneField(kFirstSlot)));
+  if (State.SmsWriteAfterDelete) StoreSlot(kFirstSlot, kSettleWait);
 }
 
-void Dialogue::SmsTextSend() {
-  // A prompt left open would take every later byte, the status poll's too,
-  // as message text: one with no text for it is cancelled.
-  if (!IsSlot(State.StepIndex)) {
-    port_.WriteText(std::string(1, kEscape));
+void Dialogue::StoreSlot(int32_t slot, DWORD wait) {
+  State.StepIndex = slot;
+  State.StoredAt.reset();
+  QueuedCommand store{"AT+CMGW=" + view_.FieldText(PhoneField(slot)), Owner::kSaveSms, wait};
+  store.Slot = slot;
+  State.Commands.Push(store);
+}
+
+void Dialogue::PromptArrived() {
+  const QueuedCommand* command = State.Commands.InFlight();
+  if (command && command->Line.starts_with("AT+CMGW=") && !State.StoreTextSent) {
+    State.Commands.Alive(State.Ticks);
+    State.StoreTextSent = true;
+    Write(view_.FieldText(TextField(command->Slot)) + kCtrlZ);
     return;
   }
-  port_.WriteText(view_.FieldText(TextField(State.StepIndex)) + kCtrlZ);
+  // A prompt nobody asked for would take every later byte as message text.
+  if (!command) {
+    QueueEscape();
+    Pump();
+    return;
+  }
+  // With another command in flight, that command may have gone into the
+  // text: its final result or its time limit lets ESC cancel the prompt
+  // before anything else is written.
+  State.PromptUnanswered = true;
 }
 
 void Dialogue::SmsStoredReply() {
   CutThrough(':');
-  // Any index past the last slot ends the chain; it never wraps to a slot.
-  const int32_t stored = ToInteger(Trimmed(State.ReplyLine));
-  State.StepIndex = stored >= kLastSlot ? kLastSlot + 1 : stored + 1;
-  if (State.StepIndex <= kLastSlot) {
-    BlockingWait(kStoreWait);
-    if (State.StepIndex > kFirstSlot) {
-      SendAfterReport("AT+CMGW=" + view_.FieldText(PhoneField(State.StepIndex)));
-    }
+  State.StoredAt = ToInteger(Trimmed(State.ReplyLine));
+}
+
+void Dialogue::StoreAnswered(const QueuedCommand& command, const std::string& result) {
+  const int32_t slot = command.Slot;
+  const std::optional<int32_t> index = std::exchange(State.StoredAt, std::nullopt);
+  if (result != "OK") {
+    State.SmsWriteAfterDelete = false;
+    ReportRefusal(command, result,
+                  StoppedAt(slot) + ": indexes 1 to 6 are already deleted" + kKeptMessages);
     return;
   }
+  if (index != slot) {
+    // Another message took the index, one that arrived meanwhile perhaps:
+    // the slots would no longer be where the device looks for them.
+    State.SmsWriteAfterDelete = false;
+    view_.Report("The device stored the message of slot " + DecimalText(slot) +
+                 (index ? " at index " + DecimalText(*index) : " without saying where") +
+                 ", not at index " + DecimalText(slot) + ". " + StoppedAt(slot) + kKeptMessages);
+    return;
+  }
+  view_.StepDone("SMS " + DecimalText(slot) + " stored");
+  if (slot < kLastSlot) {
+    StoreSlot(slot + 1, kStoreWait);
+  } else {
+    EndSaveSms();
+  }
+}
+
+void Dialogue::EndSaveSms() {
   State.StepIndex = 0;
   State.SmsWriteAfterDelete = false;
   ClearSmsFields();
-  BlockingWait(kSettleWait);
-  if (PortNumber() != 0) SendAfterReport("AT+CMGL=ALL");
-  State.DeviceReady = false;
-}
-
-void Dialogue::SendAfterReport(const std::string& command) {
-  SendAwaited(command);
-  State.EarlierResultOwed = true;
+  // The listing refills the fields from the SIM.
+  if (PortNumber() != 0) Queue("AT+CMGL=ALL", Owner::kSaveSms, kSettleWait);
 }

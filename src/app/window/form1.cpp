@@ -12,12 +12,14 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <QTreeWidget>
+#include <stdexcept>
 
 #include "app/window/bit_button.h"
 #include "app/window/com_port_link.h"
 #include "app/window/gauge.h"
 #include "app/window/latin1.h"
 #include "app/window/shape.h"
+#include "gui/application.h"
 #include "gui/guarded.h"
 #include "serial/ui/com_port.h"
 
@@ -173,6 +175,10 @@ void TForm1::SetActivePage(int index) {
 
 void TForm1::ClearSmsMemo() {
   SMSs->clear();
+}
+
+void TForm1::Report(const std::string& message) {
+  Application().ShowException(std::runtime_error(message));
 }
 
 void TForm1::AppendSmsMemo(const std::string& text) {

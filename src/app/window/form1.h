@@ -117,6 +117,7 @@ class TForm1 : public QMainWindow, public DialogueView {
   void SetActivePage(int index) override;
   void ClearSmsMemo() override;
   void AppendSmsMemo(const std::string& text) override;
+  void Report(const std::string& message) override;
 
   // ---- Controls directly on the window, bottom to top.
   TGauge* Gauge1;

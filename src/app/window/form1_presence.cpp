@@ -28,7 +28,8 @@ void TForm1::SerComPort1PortGone(TComponent*) {
   SetDialogueButtonsEnabled(false);
   std::string report =
       "The Kestrix on " + device + " has gone away: " + GoneCause(SerComPort1->Gone()) + ". ";
-  if (const std::string cut = dialogue_->CutShortReport(); !cut.empty()) report += cut + ". ";
+  if (const std::string cut = dialogue_->CutShortReport(" when the device is back"); !cut.empty())
+    report += cut + ". ";
   dialogue_->ClearExchange();
   Application().ShowException(
       std::runtime_error(report + "Morvel will take the device back when it returns"));

@@ -9,38 +9,13 @@
 #include "platform/serial.h"
 #include "serial/exceptions.h"
 #include "serial/message_pump.h"
+#include "serial/open_failure.h"
 #include "serial/result_codes.h"
 #include "serial/ui/check_result.h"
 #include "serial/ui/com_port.h"
 #include "serial/ui/com_select_form.h"
 #include "serial/ui/word_parts.h"
 #include "serial/win32_dispatcher.h"
-
-namespace {
-
-// The line open's result as the port reports it.
-int MapOpenResult(int result) {
-  switch (result) {
-    case ser::ecAccessDenied:
-      return ser::ecAlreadyOpen;
-    case ser::ecFileNotFound:
-    case ser::ecPathNotFound:
-      return ser::ecBadId;
-    default:
-      return result;
-  }
-}
-
-// The device exists but this user may not open it: say which device and
-// which group may, rather than calling it busy.
-[[noreturn]] void RaisePermissionDenied(WORD comNumber) {
-  PortAccessInfo info{};
-  if (GetPortAccessInfo(&info)) throw ser::EPermissionDenied(info.devicePath, info.groupName);
-  throw ser::EPermissionDenied(ComPortDevicePath(comNumber).value_or(ComPortName(comNumber)),
-                               std::string());
-}
-
-}  // namespace
 
 std::unique_ptr<ser::TSerBaseDispatcher> TSerCustomComPort::CreateDispatcher() {
   if (deviceLayer_ != dlWin32) throw ser::ENullApi(ser::ecNullApi);
@@ -89,9 +64,11 @@ void TSerCustomComPort::OpenPort() {
   ActiveDispatcher = CreateDispatcher();
   ActiveDispatcher->DeviceName = "COM" + std::to_string(comNumber_);
   try {
-    int result = MapOpenResult(StartLine());
-    if (result == ser::ecPermissionDenied) RaisePermissionDenied(comNumber_);
-    if (result != 0) ser::CheckResult(this, result);
+    const int result = StartLine();
+    if (result < 0) {
+      ser::RaiseOpenFailure(result,
+                            ComPortDevicePath(comNumber_).value_or(ComPortName(comNumber_)));
+    }
     if (result == 0) {
       OpenState = osOpen;
       UpdateHandlerMode();
