@@ -35,8 +35,8 @@ TEST(ConfigFileLines, FileBytesToLines) {
       {"blanks stay", "  +421  \r\n", {"  +421  "}},
       {"bare LF, CRs dropped", "+1\n+4\r21\r\n", {"+1", "+421"}},
       {"a line as long as it is", std::string(60, 'x'), {std::string(60, 'x')}},
-      {"a very long line",
-       std::string(1 << 20, 'y') + "\n+5",
+      {"a very long line, the file within its limit",
+       std::string((1 << 20) - 3, 'y') + "\n+5",
        {std::string(config::kKeptLineBytes, 'y'), "+5"}},
       {"empty lines after the 21st", Lines(full) + "\r\n\n\r\r\n", full},
       {"a line after the 21st", Lines(full) + "\r\n+99", full, false, true},
@@ -54,6 +54,8 @@ TEST(ConfigFileLines, FileBytesToLines) {
     EXPECT_EQ(read.MoreLines, c.moreLines) << c.name;
   }
   EXPECT_THROW(config::ReadConfigLines(folder.File("missing.mvf")), config::EFileError);
+  morvel::test::WriteAll(file, std::string((1 << 20) + 1, '\n'));
+  EXPECT_THROW(config::ReadConfigLines(file), config::EFileError);
 }
 
 }  // namespace
