@@ -21,7 +21,8 @@ std::string Count(int32_t n, const char* one, const char* many) {
 
 std::string Dialogue::CutShortReport(const std::string& when) const {
   const ExchangeRecord& record = State.Record;
-  const int32_t done = std::max(State.StepIndex - 1, 0);
+  // The counter may hold any index a listing gave, the lowest too.
+  const int32_t done = State.StepIndex > 1 ? State.StepIndex - 1 : 0;
   std::vector<std::string> cut;
   if (State.PhoneErasePending) {
     cut.push_back("Save PBook was cut short after erasing " +
