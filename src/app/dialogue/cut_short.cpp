@@ -2,7 +2,6 @@
 // answering: what the exchange had done and what is left for the user to
 // do, the end of every pending exchange, and the start-up state again once
 // the device is back.
-#include <algorithm>
 #include <string>
 #include <vector>
 
