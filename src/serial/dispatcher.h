@@ -238,11 +238,14 @@ class TSerBaseDispatcher {
 
   // The unread bytes an avail or data-match notification offers to
   // ReadChar, so a handler takes them without the lock: the offer word holds
-  // how many the current target read (low 32 bits), a generation and an open
-  // flag (top bit). The dispatcher changes it under InputLock; readers only
-  // count up, by compare-and-swap. OfferTail and OfferLimit, the first
-  // offered position and how many bytes are offered, change only while the
-  // word is withdrawn, and no offered byte is written while it is open.
+  // how many the current target read (low 14 bits), a generation (49 bits)
+  // and an open flag (top bit). The dispatcher changes it under InputLock;
+  // readers only count up, by compare-and-swap. OfferTail and OfferLimit, the
+  // first offered position and how many bytes are offered, change only while
+  // the word is withdrawn, and no offered byte is written while it is open.
+  // Each offered byte is taken once per target: every target after the
+  // first is offered the same bytes again, so with two targets a thread that
+  // is not one of them may take a byte twice (the port has one target).
   std::atomic<std::uint64_t> Offer{0};
   std::atomic<DWORD> OfferTail{0}, OfferLimit{0};
   // Test hooks, null in the program: OfferOpened runs on the dispatch thread
