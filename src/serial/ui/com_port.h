@@ -165,10 +165,10 @@ class TSerCustomComPort : public TSerBaseComponent {
   DevicePresence Gone() const { return gone_; }
   // The Linux device the port last opened, so a gone one can be named.
   const std::string& DevicePath() const { return devicePath_; }
-  // Reopens a gone device when its COM number stands for a device other than
-  // the one that went away; after a failed try only once that device changed
-  // (or while it is busy). Reports a failure once. Runs every second while
-  // the device is gone.
+  // Reopens a gone device when its COM number stands for a device, but not
+  // one whose line hung up, unchanged; after a failed try only once that
+  // device changed (or while it is busy). Reports a failure once. Runs every
+  // second while the device is gone.
   void LookForDevice();
   WORD LineErrorValue();
   bool LineBreakValue();
@@ -281,7 +281,7 @@ class TSerCustomComPort : public TSerBaseComponent {
   DevicePresence gone_ = DevicePresence::kPresent;
   std::string devicePath_;
   std::unique_ptr<QTimer> returnWatch_;
-  PortLook goneDevice_;  // the device that went away
+  PortLook goneDevice_;  // the device that went away, as it was then
   // What the last try opened; it counts only after a failed try, since one
   // that succeeds ends the looking.
   std::optional<PortLook> triedLook_;

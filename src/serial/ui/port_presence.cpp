@@ -70,11 +70,12 @@ void TSerCustomComPort::LookForDevice() {
   const PortLook look = LookAtComPort(comNumber_);
   // Whatever the COM number leads to is tried, also when it did so before
   // the port gave up (a re-pointed link is what said the device went), but
-  // not the device that went away as it was. After a failed try a device is
-  // tried again only once it changed, so a refusal is not repeated each
-  // second, or while it is busy, as it may be let go without changing. A
-  // port the port dialog would not list (no UART behind it) is not a device.
-  if (!look.exists || look == goneDevice_) return;
+  // not a device whose line hung up, as it was: it would only hang up again.
+  // After a failed try a device is tried again only once it changed, so a
+  // refusal is not repeated each second, or while it is busy, as it may be
+  // let go without changing. A port the port dialog would not list (no UART
+  // behind it) is not a device.
+  if (!look.exists || (gone_ == DevicePresence::kHungUp && look == goneDevice_)) return;
   if (triedLook_ && look == *triedLook_ && !lastTryBusy_) return;
   if (!ComPortListed(comNumber_)) return;
   triedLook_ = look;

@@ -104,15 +104,20 @@ TEST_F(ComPortGone, ABusyDeviceIsReportedOnceAndTakenOnceLetGo) {
 
 // Re-pointing the link is itself what tells the port that its device went
 // away, so the device it now leads to is there from the start: it is taken.
-TEST_F(ComPortGone, ARePointedLinkLeadsToTheNewDevice) {
+// So is a device whose link is taken away and put back (it did not hang up).
+TEST_F(ComPortGone, ARePointedLinkLeadsToTheDeviceItNowNames) {
   port_.WriteText("AT\r\n");
   ASSERT_EQ(pty_.ReadExactly(4), "AT\r\n");
   PtyPair other;
   folder_.Link(3, other.SlavePath());
   ASSERT_TRUE(ServeUntil([&] { return back_ == 1; }));
-  EXPECT_EQ(gone_, 1);
   port_.WriteText("next\r\n");
   EXPECT_EQ(other.ReadExactly(6), "next\r\n");
+  folder_.Link(3, "/nonexistent/morvel-test-port");
+  ASSERT_TRUE(ServeUntil([&] { return gone_ == 2; }));
+  folder_.Link(3, other.SlavePath());
+  port_.LookForDevice();
+  EXPECT_EQ(back_, 2);
   EXPECT_TRUE(reports_.Reports().empty());
 }
 
