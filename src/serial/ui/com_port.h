@@ -230,7 +230,7 @@ class TSerCustomComPort : public TSerBaseComponent {
   void ChangePortWhileOpen(WORD value);
   // The notification that the device went away; the close it starts may
   // finish later, in EnterGone.
-  void DeviceGone(DevicePresence how);
+  void DeviceGone();
   void EnterGone();
   void StopLooking();
   void ApplyRecorderState(TRecorder recorder, TTraceLogState value);

@@ -17,15 +17,15 @@ constexpr int kLookInterval = 1000;  // ms
 
 }  // namespace
 
-void TSerCustomComPort::DeviceGone(DevicePresence how) {
+void TSerCustomComPort::DeviceGone() {
   // A notice posted before a close may be served after the port opened
-  // again, even on a dispatcher in the same slot: only a line that is open
-  // and found gone itself counts, once.
+  // again, even on a dispatcher in the same slot: only what the line open
+  // now found counts, once.
   if (OpenState != osOpen || gone_ != DevicePresence::kPresent || !ActiveDispatcher ||
       ActiveDispatcher->Gone == DevicePresence::kPresent) {
     return;
   }
-  gone_ = how;
+  gone_ = ActiveDispatcher->Gone;
   goneDevice_ = LookAtOpenDevice(ActiveDispatcher->DeviceHandle);
   // Recording goes on once the device is back: this close writes what was
   // recorded so far, and later closes add to those files.
