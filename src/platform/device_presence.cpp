@@ -36,15 +36,11 @@ bool PortLook::operator==(const PortLook& other) const {
          changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
 }
 
-PortLook LookAtComPort(unsigned n) {
-  const std::optional<std::string> path = ComPortDevicePath(n);
-  return path ? LookAtDevice(*path) : PortLook{};
-}
+namespace {
 
-PortLook LookAtDevice(const std::string& path) {
+PortLook LookOf(const struct stat& info) {
   PortLook look;
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return look;
+  if (!S_ISCHR(info.st_mode)) return look;
   look.exists = true;
   look.device = info.st_rdev;
   look.node = info.st_ino;
@@ -53,4 +49,24 @@ PortLook LookAtDevice(const std::string& path) {
   look.group = info.st_gid;
   look.changed = info.st_ctim;
   return look;
+}
+
+}  // namespace
+
+PortLook LookAtComPort(unsigned n) {
+  const std::optional<std::string> path = ComPortDevicePath(n);
+  return path ? LookAtDevice(*path) : PortLook{};
+}
+
+PortLook LookAtDevice(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return {};
+  return LookOf(info);
+}
+
+PortLook LookAtOpenDevice(HANDLE handle) {
+  DeviceUse device(handle);
+  struct stat info {};
+  if (!device || fstat(device->fd, &info) != 0) return {};
+  return LookOf(info);
 }

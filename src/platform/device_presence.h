@@ -37,3 +37,8 @@ struct PortLook {
 PortLook LookAtComPort(unsigned n);
 // The same for a device path (a link is followed).
 PortLook LookAtDevice(const std::string& path);
+
+// What an open device's node is, looked at through the line: a node made
+// later in its place (a device plugged in again, a new pseudo-terminal of
+// the same number) differs from it at least in when it changed.
+PortLook LookAtOpenDevice(HANDLE device);

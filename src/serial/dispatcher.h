@@ -36,8 +36,10 @@ constexpr UINT kMsgAvail = 0x7E01;
 constexpr UINT kMsgDataMatch = 0x7E02;
 constexpr UINT kMsgTimer = 0x7E03;
 constexpr UINT kMsgStatus = 0x7E04;
-// The device went away (wParam: its DevicePresence); sent once, to every
-// target whatever its handlers, since the port must close and look for it.
+// The device went away (wParam: its DevicePresence); told once to every
+// target whatever its handlers, also to one added later, since the port must
+// close and look for it. Windows have it posted: a send that times out while
+// the window is busy would lose it.
 constexpr UINT kMsgDeviceGone = 0x7E05;
 // Posted by the port to its own window to finish a close deferred by a delivery.
 constexpr UINT kMsgDeferredClose = 0x7E0A;
@@ -65,18 +67,22 @@ struct TSerDeviceStatus {
 using TSerNotifyProc = void (*)(UINT message, WPARAM wParam, LPARAM lParam);
 using TSerNotifyEvent = void (*)(void* context, UINT message, WPARAM wParam, LPARAM lParam);
 
+// ToldGone: the target has had this opening's kMsgDeviceGone.
 struct TWindowTarget {
   HWND Window = nullptr;
   bool Removed = false;
+  bool ToldGone = false;
 };
 struct TProcTarget {
   TSerNotifyProc Proc = nullptr;
   bool Removed = false;
+  bool ToldGone = false;
 };
 struct TEventTarget {
   TSerNotifyEvent Callback = nullptr;
   void* Context = nullptr;
   bool Removed = false;
+  bool ToldGone = false;
 };
 
 class TSerBaseDispatcher {
@@ -238,11 +244,14 @@ class TSerBaseDispatcher {
 
   // The unread bytes an avail or data-match notification offers to
   // ReadChar, so a handler takes them without the lock: the offer word holds
-  // how many the current target read (low 32 bits), a generation and an open
-  // flag (top bit). The dispatcher changes it under InputLock; readers only
-  // count up, by compare-and-swap. OfferTail and OfferLimit, the first
-  // offered position and how many bytes are offered, change only while the
-  // word is withdrawn, and no offered byte is written while it is open.
+  // how many the current target read (low 14 bits), a generation (49 bits)
+  // and an open flag (top bit). The dispatcher changes it under InputLock;
+  // readers only count up, by compare-and-swap. OfferTail and OfferLimit, the
+  // first offered position and how many bytes are offered, change only while
+  // the word is withdrawn, and no offered byte is written while it is open.
+  // Each offered byte is taken once per target: every target after the
+  // first is offered the same bytes again, so with two targets a thread that
+  // is not one of them may take a byte twice (the port has one target).
   std::atomic<std::uint64_t> Offer{0};
   std::atomic<DWORD> OfferTail{0}, OfferLimit{0};
   // Test hooks, null in the program: OfferOpened runs on the dispatch thread
@@ -259,7 +268,8 @@ class TSerBaseDispatcher {
   std::atomic<bool> RingLatched{false};
   std::atomic<bool> OutputSent{false};
   std::atomic<DWORD> EventMask{0};
-  // Set once when the device is found gone, before the port is told.
+  // Set when the device is found gone, before the targets are told; present
+  // again at the next open.
   std::atomic<DevicePresence> Gone{DevicePresence::kPresent};
   std::atomic<LONG> ThreadCount{0};
   DWORD ClockBase = 0;
@@ -284,9 +294,10 @@ class TSerBaseDispatcher {
   void EventPass();
   void IdlePass();
   // Looks whether the device is still there after a hang-up the waits
-  // reported and about once a second (a removed node gives no event), and
-  // tells the targets once when it is not.
+  // reported and about once a second (a removed node gives no event); once
+  // it is not, tells each target not told yet, at every pass until the close.
   void WatchPresence(bool errorEvent);
+  bool GoneUntold();  // whether a target has not been told yet
   void ReadIntoRing();
   bool ScanInput();
   bool StatusCheck();

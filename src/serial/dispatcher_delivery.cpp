@@ -9,13 +9,21 @@ namespace ser {
 namespace {
 
 // The i-th target of a list, copied under the lock: targets may be added or
-// marked removed by the user-interface thread while we deliver.
+// marked removed by the user-interface thread while we deliver. The copy
+// says whether it was told the device is gone; `gone` marks it told now.
 template <class T>
-bool TargetAt(CRITICAL_SECTION& lock, const std::vector<T>& list, size_t i, T& target) {
+bool TargetAt(CRITICAL_SECTION& lock, std::vector<T>& list, size_t i, T& target, bool gone) {
   SectionHold hold(lock);
   if (i >= list.size()) return false;
   target = list[i];
+  if (gone) list[i].ToldGone = true;
   return true;
+}
+
+template <class T>
+bool AnyUntold(const std::vector<T>& list) {
+  return std::any_of(list.begin(), list.end(),
+                     [](const T& t) { return !t.Removed && !t.ToldGone; });
 }
 
 template <class T>
@@ -26,12 +34,17 @@ void EraseRemoved(std::vector<T>& list) {
 
 }  // namespace
 
+bool TSerBaseDispatcher::GoneUntold() {
+  SectionHold hold(DispatcherLock);
+  return AnyUntold(WindowTargets) || AnyUntold(ProcTargets) || AnyUntold(EventTargets);
+}
+
 // Runs on the dispatch thread with no lock held while a target is called.
 // Bytes read with ReadChar during an avail or data-match message are consumed
 // afterwards, by the largest count any one target read.
 bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD lowWord) {
-  const bool everyTarget = message == kMsgDeviceGone;
-  if (!TargetsNeeded && !everyTarget) return true;
+  const bool gone = message == kMsgDeviceGone;
+  if (!TargetsNeeded && !gone) return true;
   {
     SectionHold hold(DispatcherLock);
     Delivering = true;
@@ -63,27 +76,33 @@ bool TSerBaseDispatcher::DeliverNotification(UINT message, WPARAM wParam, WORD l
     closed = Closing;
   };
 
+  // A gone notice goes only to the targets not told yet.
+  auto skipped = [&](const auto& target) { return target.Removed || (gone && target.ToldGone); };
   auto callAll = [&] {
     TEventTarget event;
-    for (size_t i = 0; !closed && TargetAt(DispatcherLock, EventTargets, i, event); ++i) {
-      if (event.Removed) continue;
+    for (size_t i = 0; !closed && TargetAt(DispatcherLock, EventTargets, i, event, gone); ++i) {
+      if (skipped(event)) continue;
       callTarget([&] { event.Callback(event.Context, message, wParam, lParam); });
     }
     TProcTarget proc;
-    for (size_t i = 0; !closed && TargetAt(DispatcherLock, ProcTargets, i, proc); ++i) {
-      if (proc.Removed) continue;
+    for (size_t i = 0; !closed && TargetAt(DispatcherLock, ProcTargets, i, proc, gone); ++i) {
+      if (skipped(proc)) continue;
       callTarget([&] { proc.Proc(message, wParam, lParam); });
     }
     bool windows;
     {
       SectionHold hold(DispatcherLock);
-      windows = everyTarget || WindowTargets.size() > 1 || PortHasHandlers;
+      windows = gone || WindowTargets.size() > 1 || PortHasHandlers;
     }
     TWindowTarget window;
-    for (size_t i = 0; windows && !closed && TargetAt(DispatcherLock, WindowTargets, i, window);
-         ++i) {
-      if (window.Removed) continue;
+    for (size_t i = 0;
+         windows && !closed && TargetAt(DispatcherLock, WindowTargets, i, window, gone); ++i) {
+      if (skipped(window)) continue;
       callTarget([&] {
+        if (gone) {
+          PostMessageA(window.Window, message, wParam, lParam);
+          return;
+        }
         DWORD_PTR answer = 0;
         SendMessageTimeoutA(window.Window, message, wParam, lParam, SMTO_BLOCK, kDeliveryTimeout,
                             &answer);

@@ -31,7 +31,13 @@ int TSerBaseDispatcher::OpenLine(const std::string& deviceName, DWORD baud, BYTE
   {
     SectionHold hold(DispatcherLock);
     TargetsChanged = false;
+    // A device gone at an earlier opening is not this one's.
+    for (auto& target : WindowTargets) target.ToldGone = false;
+    for (auto& target : ProcTargets) target.ToldGone = false;
+    for (auto& target : EventTargets) target.ToldGone = false;
   }
+  Gone = DevicePresence::kPresent;
+  PresenceLookedAt = 0;
   if (!CreateEvents()) {
     CloseEvents();
     return ecOutOfMemory;

@@ -16,8 +16,11 @@ namespace ser {
 
 namespace {
 
+// A target never reads more than a ring's worth, so the count needs 14 bits;
+// the 49 of the generation do not wrap within any reader's stall.
 constexpr std::uint64_t kOpen = std::uint64_t{1} << 63;
-constexpr std::uint64_t kCountMask = 0xFFFFFFFF;
+constexpr std::uint64_t kCountMask = (std::uint64_t{1} << 14) - 1;
+static_assert(kInRingSize <= kCountMask);
 constexpr std::uint64_t kGenerationStep = kCountMask + 1;
 constexpr std::uint64_t kGenerationMask = ~(kOpen | kCountMask);
 

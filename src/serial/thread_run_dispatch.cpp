@@ -66,14 +66,18 @@ void TSerBaseDispatcher::EventPass() {
 }
 
 void TSerBaseDispatcher::WatchPresence(bool errorEvent) {
-  if (Closing || Gone != DevicePresence::kPresent) return;
-  const DWORD now = MillisecondClock();
-  if (!errorEvent && now - PresenceLookedAt < kPresenceInterval) return;
-  PresenceLookedAt = now;
-  const DevicePresence presence = ReadDevicePresence();
-  if (presence == DevicePresence::kPresent) return;
-  Gone = presence;
-  DeliverNotification(kMsgDeviceGone, static_cast<WPARAM>(presence), 0);
+  if (Closing) return;
+  if (Gone == DevicePresence::kPresent) {
+    const DWORD now = MillisecondClock();
+    if (!errorEvent && now - PresenceLookedAt < kPresenceInterval) return;
+    PresenceLookedAt = now;
+    const DevicePresence presence = ReadDevicePresence();
+    if (presence == DevicePresence::kPresent) return;
+    Gone = presence;
+  }
+  // A target added since (the port's window, when the device was gone at
+  // its first look) is told at the next pass.
+  if (GoneUntold()) DeliverNotification(kMsgDeviceGone, static_cast<WPARAM>(Gone.load()), 0);
 }
 
 void TSerBaseDispatcher::IdlePass() {

@@ -132,6 +132,7 @@ class Session:
         self.env.pop("QT_QPA_PLATFORM", None)
         self.xvfb = None
         self.sim = None
+        self.retired = []  # simulators left running by repoint_sim
         self.morvel = None
         self.holder = None
         self._start_xvfb()
@@ -155,16 +156,17 @@ class Session:
             raise AssertionError("Xvfb did not start")
         self.env["DISPLAY"] = ":" + number
 
-    def _start_sim(self, sim_args):
+    def _start_sim(self, sim_args, link=True):
         self.sim = subprocess.Popen(
-            [SIMULATOR, "--com", str(self.com), "--state", self.state_in,
+            [SIMULATOR, *(("--com", str(self.com)) if link else ()), "--state", self.state_in,
              "--save-state", self.state_out, "--log", self.sim_log, *sim_args],
             env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         self.device = self.sim.stdout.readline().strip()
         if not self.device:
             raise AssertionError("kestrix-sim did not start: " + self.sim.stderr.read())
-        wait_for("the COM link", lambda: os.path.realpath(
-            os.path.join(self.ports, f"com{self.com}")) == os.path.realpath(self.device))
+        if link:
+            wait_for("the COM link", lambda: os.path.realpath(
+                os.path.join(self.ports, f"com{self.com}")) == os.path.realpath(self.device))
 
     def replace_sim(self, *sim_args):
         """Once the simulator has ended (a hang-up fault), a new one under the
@@ -179,6 +181,19 @@ class Session:
         with open(self.state_in, "w", encoding="utf-8") as state_in:
             json.dump(state, state_in)
         self._start_sim(sim_args)
+
+    def repoint_sim(self):
+        """A new simulator on a pseudo-terminal of its own, and the COM link
+        moved to it in one step (as `ln -sfn` does) while the old one goes on,
+        as a /dev/serial/by-id link moved to another adapter. The session
+        goes on with the new one (its own command log); the old one runs
+        until the session ends."""
+        self.retired.append(self.sim)
+        self.sim_log = os.path.join(self.dir, f"sim-{len(self.retired)}.log")
+        self._start_sim((), link=False)
+        link = os.path.join(self.ports, f"com{self.com}")
+        os.symlink(self.device, link + ".new")
+        os.replace(link + ".new", link)
 
     def start_morvel(self, *args):
         self.morvel = subprocess.Popen([MORVEL, *args], env=self.env, stdout=subprocess.PIPE,
@@ -340,7 +355,7 @@ class Session:
         if self.holder is not None:
             os.killpg(self.holder.pid, signal.SIGTERM)
             self.holder.wait()
-        for process in (self.morvel, self.sim):
+        for process in (self.morvel, self.sim, *self.retired):
             if process is not None and process.poll() is None:
                 process.terminate()
                 try:
@@ -348,7 +363,8 @@ class Session:
                 except subprocess.TimeoutExpired:
                     process.kill()
                     process.wait()
-        for stream in (self.sim.stdout, self.sim.stderr,
+        sims = (self.sim, *self.retired)
+        for stream in (*(s.stdout for s in sims), *(s.stderr for s in sims),
                        self.morvel.stdout if self.morvel else None):
             if stream is not None:
                 stream.close()

@@ -1,12 +1,15 @@
 """A Kestrix pulled out in the middle of Save PBook and plugged back in: the
 window says it is gone and what was cut short, keeps what the user typed,
 takes the device back under the same COM link, and a second Save PBook
-leaves exactly the typed numbers on the SIM."""
+leaves exactly the typed numbers on the SIM. Pulled out and plugged in again
+and again, or its link moved to another device: one report each time it
+goes, and each time the device it comes back as is taken."""
 
 import os
 import unittest
 
-from morvel_e2e import find, find_all, press, session_with_phonebook, text_of, wait_for
+from morvel_e2e import (find, find_all, press, session_for, session_with_phonebook, text_of,
+                        wait_for)
 
 TAGS = [f"MASTER{n}" for n in range(1, 9)] + ["SERVICE"]
 TYPED = {tag: f"+4366490000{n}" for n, tag in enumerate(TAGS, 10)}
@@ -27,6 +30,13 @@ class DeviceGone(unittest.TestCase):
 
     def tree(self, s):
         return [cell.name for cell in find_all(s.control("tree", "TreeView1"), "table cell")]
+
+    def answer_report(self, s, text):
+        """Checks the report on screen and presses its OK."""
+        report = s.window("alert", "Morvel")
+        self.assertIn(text, [label.name for label in find_all(report, "label")])
+        press(wait_for("OK", lambda: find(report, "push button", "OK")))
+        wait_for("the report closed", lambda: find(s.app(), "alert", "Morvel") is None)
 
     def test_a_save_cut_short_is_done_again_once_the_device_is_back(self):
         s = self.start().start_morvel()
@@ -70,6 +80,31 @@ class DeviceGone(unittest.TestCase):
         self.assertEqual(sorted((number, name) for _, number, name in s.gammu_phonebook()),
                          sorted([(number, tag) for tag, number in TYPED.items()]
                                 + [("+43664555", "IO")]))
+
+    def test_every_going_is_said_once_and_every_return_taken(self):
+        s = session_for(self, com=5).start_morvel()
+        s.choose_port()
+        s.wait_until_linked()
+        for going in ("pulled out", "pulled out again", "link moved"):
+            device = os.path.realpath(s.device)
+            if going == "link moved":
+                s.repoint_sim()
+                cause = "its device was removed"
+            else:
+                s.sim.terminate()  # its line hangs up as it ends
+                cause = "its line hung up"
+            self.answer_report(s, f"The Kestrix on COM5 ({device}) has gone away: {cause}. "
+                                  "Morvel will take the device back when it returns.")
+            if going != "link moved":
+                s.replace_sim()
+            # Echo off first, then the status poll afresh, to its end.
+            wait_for(f"the device taken back ({going})",
+                     lambda: s.commands()[:1] == ["ATE\\r\\n"])
+            wait_for(f"the poll answered ({going})",
+                     lambda: "AT+CACM?\\r\\n" in s.commands())
+            s.wait_until_linked()
+            self.assertIsNone(find(s.app(), "alert", "Morvel"), going)
+        self.assertEqual(s.close(), 0)
 
 
 if __name__ == "__main__":

@@ -54,7 +54,7 @@ TEST_F(DispatcherTest, ReadCharPastTheAnnouncedBytesFailsAndCountsStay) {
     countAfterThree = D().InputCount();
     ASSERT_EQ(D().ReadChar(c), ser::ecOK);
     fifth = D().ReadChar(c);
-    readInside = static_cast<DWORD>(D().Offer.load());  // the offer's count
+    readInside = static_cast<DWORD>(D().Offer.load() & 0x3FFF);  // the offer's count
   };
   pty_.Write("1234");
   ASSERT_TRUE(PumpUntil([&] { return fifth != 0; }));

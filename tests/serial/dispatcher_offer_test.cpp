@@ -23,13 +23,22 @@ bool InOrder(const std::string& taken) {
 }
 
 // Set as a dispatcher hook: holds the next delivery or lock-free read there
-// until the test lets it go.
-std::atomic<bool> gHoldNext{false};
-std::binary_semaphore gHeld{0}, gGo{0};
+// until the test lets it go. It is let go through a relaxed flag: a
+// semaphore would order it after all the test did meanwhile, and
+// ThreadSanitizer would not see a ring write that races with a held read.
+std::atomic<bool> gHoldNext{false}, gGo{false};
+std::binary_semaphore gHeld{0};
 void HoldOnce() {
   if (!gHoldNext.exchange(false)) return;
   gHeld.release();
-  (void)gGo.try_acquire_for(std::chrono::seconds(20));
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!gGo.exchange(false, std::memory_order_relaxed) &&
+         std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+void LetGo() {
+  gGo.store(true, std::memory_order_relaxed);
 }
 
 // Bytes another reader takes once a notification's offer is open but before
@@ -51,7 +60,7 @@ TEST_F(DispatcherTest, BytesReadBeforeTheHandlerRunsAreNotOfferedToItAgain) {
     std::thread reader([&] {
       gHeld.acquire();
       outside = ReadChars(D(), c.outside);
-      gGo.release();
+      LetGo();
     });
     pty_.Write("0123456789");
     reader.join();
@@ -93,8 +102,8 @@ TEST_F(DispatcherTest, ADiscardInsideAHandlerLeavesNothingToRead) {
 }
 
 // A reader on another thread, held once it has found its byte in the offer
-// while the line closes, opens, reads again and closes, reads no memory that
-// is gone and takes nothing.
+// while the line closes, opens, is offered a byte in that place and closes,
+// reads no memory that is gone and takes nothing.
 TEST_F(DispatcherTest, AReaderHeldAcrossTwoClosesTakesNothing) {
   pty_.HoldSlaveOpen();
   ASSERT_EQ(Open(), 0);
@@ -112,12 +121,14 @@ TEST_F(DispatcherTest, AReaderHeldAcrossTwoClosesTakesNothing) {
   pty_.Write("x");
   ASSERT_TRUE(PumpUntil([&] { return reader.joinable() && !D().Delivering; }));
   ASSERT_EQ(Reopen(), 0);
-  std::string again;
-  window_.handler = [&](const Notification&) { again += ReadChars(D()); };
+  // The reopened line puts its byte where the reader looks and leaves it
+  // unread, so that the reader's look is the only one to meet that write.
+  DWORD offered = 0;
+  window_.handler = [&](const Notification&) { offered = D().InputCount(); };
   pty_.Write("y");
-  ASSERT_TRUE(PumpUntil([&] { return again == "y" && !D().Delivering; }));
+  ASSERT_TRUE(PumpUntil([&] { return offered == 1 && !D().Delivering; }));
   D().CloseLine();
-  gGo.release();
+  LetGo();
   reader.join();
   EXPECT_EQ(heldResult, ser::ecBufferIsEmpty);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "gui/component.h"
@@ -158,13 +159,16 @@ class TSerCustomComPort : public TSerBaseComponent {
   ser::TSerBaseDispatcher* AcquireDispatcher();
   // As AcquireDispatcher, but raises ECommNotOpen where that gives none.
   ser::TSerBaseDispatcher* RequireDispatcher();
-  // Whether the device went away, and how; present again once it is back.
+  // Whether the device went away, and how; present again once it is back,
+  // or once the port is closed or given another COM number meanwhile, which
+  // ends the looking.
   DevicePresence Gone() const { return gone_; }
   // The Linux device the port last opened, so a gone one can be named.
   const std::string& DevicePath() const { return devicePath_; }
-  // Reopens a gone device when its COM number stands for a device that
-  // changed since the last try (or was busy then); reports a failure once.
-  // Runs every second while the device is gone.
+  // Reopens a gone device when its COM number stands for a device, but not
+  // one whose line hung up, unchanged; after a failed try only once that
+  // device changed (or while it is busy). Reports a failure once. Runs every
+  // second while the device is gone.
   void LookForDevice();
   WORD LineErrorValue();
   bool LineBreakValue();
@@ -226,8 +230,9 @@ class TSerCustomComPort : public TSerBaseComponent {
   void ChangePortWhileOpen(WORD value);
   // The notification that the device went away; the close it starts may
   // finish later, in EnterGone.
-  void DeviceGone(DevicePresence how);
+  void DeviceGone();
   void EnterGone();
+  void StopLooking();
   void ApplyRecorderState(TRecorder recorder, TTraceLogState value);
   void ChangeRecorderSize(TRecorder recorder);
   void ApplyLineParams();
@@ -276,7 +281,10 @@ class TSerCustomComPort : public TSerBaseComponent {
   DevicePresence gone_ = DevicePresence::kPresent;
   std::string devicePath_;
   std::unique_ptr<QTimer> returnWatch_;
-  PortLook lastLook_;
+  PortLook goneDevice_;  // the device that went away, as it was then
+  // What the last try opened; it counts only after a failed try, since one
+  // that succeeds ends the looking.
+  std::optional<PortLook> triedLook_;
   bool lastTryBusy_ = false;
   std::string lastFailure_;
   // Set once a close after the device went away wrote the file: the files

@@ -79,7 +79,7 @@ LRESULT TSerCustomComPort::NotifyWindowProc(HWND window, UINT message, WPARAM wP
 void TSerCustomComPort::HandleNotification(UINT message, WPARAM wParam, LPARAM lParam) {
   // Not a trigger: no trigger event is raised for it.
   if (message == ser::kMsgDeviceGone) {
-    DeviceGone(static_cast<DevicePresence>(wParam));
+    DeviceGone();
     return;
   }
   // A handler that ran past the delivery time-out may have taken some of the

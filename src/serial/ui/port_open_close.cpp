@@ -23,6 +23,7 @@ std::unique_ptr<ser::TSerBaseDispatcher> TSerCustomComPort::CreateDispatcher() {
 }
 
 void TSerCustomComPort::SetOpen(bool value) {
+  if (!value) StopLooking();
   if (value == open_) return;
   if (Designing() || Loading()) {
     open_ = value;

@@ -23,6 +23,7 @@ void TSerCustomComPort::SetComNumber(WORD value) {
   if (OpenState == osOpen) {
     ChangePortWhileOpen(value);
   } else {
+    StopLooking();
     comNumber_ = value;
   }
 }

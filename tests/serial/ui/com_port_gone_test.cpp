@@ -1,6 +1,7 @@
 // The port whose device goes away and comes back: it closes itself and says
 // so once, sends nothing meanwhile, opens the device again with its settings
-// once its COM number leads to one, and reports a busy device once.
+// once its COM number leads to another, reports a busy device once, and
+// stops looking once it is closed or moved to another COM number.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -33,12 +34,14 @@ class ComPortGone : public testing::Test {
   }
 
   // The device the port uses hangs up.
-  void HangUp() {
+  void HangUp(PtyPair& line) {
+    const int before = gone_;
     port_.WriteText("AT\r\n");
-    ASSERT_EQ(pty_.ReadExactly(4), "AT\r\n");
-    pty_.CloseMaster();
-    ASSERT_TRUE(ServeUntil([&] { return gone_ == 1; }));
+    ASSERT_EQ(line.ReadExactly(4), "AT\r\n");
+    line.CloseMaster();
+    ASSERT_TRUE(ServeUntil([&] { return gone_ == before + 1; }));
   }
+  void HangUp() { HangUp(pty_); }
 
   PortFolder folder_;
   PtyPair pty_;
@@ -97,6 +100,49 @@ TEST_F(ComPortGone, ABusyDeviceIsReportedOnceAndTakenOnceLetGo) {
   port_.LookForDevice();
   EXPECT_EQ(back_, 1);
   EXPECT_EQ(reports_.Reports().size(), 1u);
+}
+
+// Re-pointing the link is itself what tells the port that its device went
+// away, so the device it now leads to is there from the start: it is taken.
+// So is a device whose link is taken away and put back (it did not hang up).
+TEST_F(ComPortGone, ARePointedLinkLeadsToTheDeviceItNowNames) {
+  port_.WriteText("AT\r\n");
+  ASSERT_EQ(pty_.ReadExactly(4), "AT\r\n");
+  PtyPair other;
+  folder_.Link(3, other.SlavePath());
+  ASSERT_TRUE(ServeUntil([&] { return back_ == 1; }));
+  port_.WriteText("next\r\n");
+  EXPECT_EQ(other.ReadExactly(6), "next\r\n");
+  folder_.Link(3, "/nonexistent/morvel-test-port");
+  ASSERT_TRUE(ServeUntil([&] { return gone_ == 2; }));
+  folder_.Link(3, other.SlavePath());
+  port_.LookForDevice();
+  EXPECT_EQ(back_, 2);
+  EXPECT_TRUE(reports_.Reports().empty());
+}
+
+// Closed, or moved to another COM number, while its device is gone, the port
+// stops looking for it: a device linked afterwards is left alone.
+TEST_F(ComPortGone, AClosedOrRenumberedPortStopsLooking) {
+  const std::pair<const char*, std::function<void()>> cases[] = {
+      {"closed", [&] { port_.SetOpen(false); }},
+      {"another COM number", [&] { port_.SetComNumber(4); }},
+  };
+  for (const auto& [what, leave] : cases) {
+    SCOPED_TRACE(what);
+    PtyPair line;
+    folder_.Link(3, line.SlavePath());
+    port_.SetComNumber(3);
+    HangUp(line);
+    leave();
+    PtyPair next;
+    folder_.Link(3, next.SlavePath());
+    folder_.Link(4, next.SlavePath());
+    port_.LookForDevice();
+    EXPECT_EQ(port_.ActiveDispatcher, nullptr);
+    EXPECT_EQ(port_.Gone(), DevicePresence::kPresent);
+  }
+  EXPECT_EQ(back_, 0);
 }
 
 }  // namespace
