@@ -16,6 +16,7 @@
 #include "cli/read_output.h"
 #include "cli/result_json.h"
 #include "cli/result_text.h"
+#include "config/config_file.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
   if (readToOutput && !options.Output) {
     // Standard output carries the file, so the report goes beside it.
     const DeviceResult& read = results.front();
-    if (read.Errors.empty() && !WriteAllTo(STDOUT_FILENO, ConfigFileText(*read.Fields))) {
+    if (read.Errors.empty() && !WriteAllTo(STDOUT_FILENO, config::ConfigFileBytes(*read.Fields))) {
       WriteAllTo(STDERR_FILENO, "morvelctl: cannot write the configuration to standard output\n");
       status = std::max<int>(status, kRefusedOrDiffers);
     }

@@ -32,9 +32,3 @@ void SaveReads(const std::string& output, std::vector<DeviceResult>& results) {
     }
   }
 }
-
-std::string ConfigFileText(const config::ConfigTexts& fields) {
-  std::string text;
-  for (const std::string& field : fields) text += field + "\r\n";
-  return text;
-}

@@ -15,6 +15,3 @@ std::string CheckReadOutput(const std::optional<std::string>& output, std::size_
 
 // Saves each device's file, noting where (or why not) in its result.
 void SaveReads(const std::string& output, std::vector<DeviceResult>& results);
-
-// The 21 lines of a configuration file, each ending in CR LF.
-std::string ConfigFileText(const config::ConfigTexts& fields);

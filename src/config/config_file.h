@@ -40,6 +40,9 @@ constexpr std::size_t kMaxConfigFileSize = 1 << 20;
 // the error goes to the standard exception report.
 void SaveConfigFile(const std::string& path, const ConfigTexts& texts);
 
+// The bytes of the file the save writes: each text, then CR LF.
+std::string ConfigFileBytes(const ConfigTexts& texts);
+
 // Called once per field, in file order, as each line is read.
 using FieldSetter = std::function<void(ConfigField field, const std::string& text)>;
 

@@ -15,9 +15,7 @@
 
 namespace config {
 
-namespace {
-
-std::string FileBytes(const ConfigTexts& texts) {
+std::string ConfigFileBytes(const ConfigTexts& texts) {
   std::string bytes;
   for (const std::string& text : texts) {
     bytes += text;
@@ -25,6 +23,8 @@ std::string FileBytes(const ConfigTexts& texts) {
   }
   return bytes;
 }
+
+namespace {
 
 // Refuses a target that writing over in place would not be allowed to
 // touch. Root may write anything, so for root a file that grants nobody
@@ -65,7 +65,7 @@ void SyncFolderOf(const std::string& target) {
 
 void SaveConfigFile(const std::string& path, const ConfigTexts& texts) {
   const std::string target = SaveTarget(path);
-  const std::string bytes = FileBytes(texts);
+  const std::string bytes = ConfigFileBytes(texts);
   struct stat old {};
   const bool exists = ::stat(target.c_str(), &old) == 0;
   if (!exists && errno != ENOENT) RaiseFileError(errno, target);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "sim_process.h"
 
@@ -118,53 +119,24 @@ TEST(StateFile, SavedStateLoadsBackUnchangedAndHoldsTheChanges) {
 // command names with 8-bit bytes among them.
 TEST(StateFile, DeviceFlagsSaveAndLoadBackUnchanged) {
   TempDir dir;
-  {
-    SimProcess sim({"--state",
-                    kSample,
-                    "--save-state",
-                    dir.File("a.json"),
-                    "--sim-write-ms",
-                    "250",
-                    "--lose",
-                    "+CMGD=3",
-                    "--unsolicited-at",
-                    "+csq:RING",
-                    "--incoming-at",
-                    "+CMGW:+43123:H\xC3\xA9: x",
-                    "--restart-at",
-                    "+CPBR=1,100",
-                    "--restart-ms",
-                    "500",
-                    "--pdu-at-start",
-                    "--cmee",
-                    "1",
-                    "--creg-reports",
-                    "2",
-                    "--sim-pin",
-                    "--phonebook-size",
-                    "50",
-                    "--ignore",
-                    "+CPBW=1,\"\xE9\""});
-    EXPECT_EQ(sim.Stop(), 0) << sim.Stderr();
-  }
+  std::vector<std::string> args = {"--state", kSample, "--save-state", dir.File("a.json")};
+  std::istringstream flags(
+      "--sim-write-ms 250 --lose +CMGD=3 --unsolicited-at +csq:RING --incoming-at "
+      "+CMGW:+43123:H\xC3\xA9:x --restart-at +CPBR=1,100 --restart-ms 500 --pdu-at-start --cmee 1 "
+      "--creg-reports 2 --sim-pin --phonebook-size 50 --ignore +CPBW=1,\"\xE9\"");
+  for (std::string flag; flags >> flag;) args.push_back(flag);
+  EXPECT_EQ(SimProcess(args).Stop(), 0);
   nlohmann::json saved = nlohmann::json::parse(dir.Read("a.json"));
   EXPECT_EQ(saved["power_up"], nlohmann::json::parse(R"({"message_format": "pdu", "cmee": 1,
       "creg_reports": 2, "sim_pin": true})"));
   EXPECT_EQ(saved["phonebook"]["size"], 50);
-  nlohmann::json faults = saved["faults"];
-  EXPECT_EQ(faults["sim_write_ms"], 250);
-  EXPECT_EQ(faults["lose"], nlohmann::json::parse(R"(["+CMGD=3"])"));
-  EXPECT_EQ(faults["unsolicited_at"],
-            nlohmann::json::parse(R"([{"command": "+CSQ", "line": "RING"}])"));
-  EXPECT_EQ(faults["incoming_at"], nlohmann::json::parse(R"([{"command": "+CMGW",
-      "number": "+43123", "text": "H\u00e9: x"}])"));
-  EXPECT_EQ(faults["restart_at"], nlohmann::json::parse(R"(["+CPBR=1,100"])"));
-  EXPECT_EQ(faults["restart_ms"], 500);
-  EXPECT_EQ(faults["ignore"], nlohmann::json::parse(R"(["+CPBW=1,\"\u00e9\""])"));
-  {
-    SimProcess again({"--state", dir.File("a.json"), "--save-state", dir.File("b.json")});
-    EXPECT_EQ(again.Stop(), 0);
-  }
+  const nlohmann::json faults = nlohmann::json::parse(R"({"sim_write_ms": 250,
+      "lose": ["+CMGD=3"], "unsolicited_at": [{"command": "+CSQ", "line": "RING"}],
+      "incoming_at": [{"command": "+CMGW", "number": "+43123", "text": "H\u00e9:x"}],
+      "restart_at": ["+CPBR=1,100"], "restart_ms": 500, "ignore": ["+CPBW=1,\"\u00e9\""]})");
+  for (const auto& [flag, value] : faults.items()) EXPECT_EQ(saved["faults"][flag], value) << flag;
+  EXPECT_EQ(SimProcess({"--state", dir.File("a.json"), "--save-state", dir.File("b.json")}).Stop(),
+            0);
   EXPECT_EQ(dir.Read("b.json"), dir.Read("a.json"));
 }
 

@@ -124,6 +124,9 @@ class Dialogue {
   void Pump();
   void Write(const std::string& bytes);
   bool Holds(Owner by) const;
+  // No exchange and no resync under way, nothing halted: the line is free
+  // for a button's exchange.
+  bool LineFree() const;
   bool ButtonsMayStart() const;
   // The port number as the port has it now; 0 when none is chosen.
   WORD PortNumber() const;

@@ -9,10 +9,14 @@ bool Dialogue::ExchangeInProgress() const {
          State.Commands.Holds([](const QueuedCommand& c) { return IsExchange(c.By); });
 }
 
-bool Dialogue::ButtonsMayStart() const {
+bool Dialogue::LineFree() const {
   // While the line is being found again, a resync that goes unanswered would
   // give up the exchange's commands queued behind it.
-  return State.DeviceReady && !State.Halted && !ExchangeInProgress() && !Holds(Owner::kResync);
+  return !State.Halted && !ExchangeInProgress() && !Holds(Owner::kResync);
+}
+
+bool Dialogue::ButtonsMayStart() const {
+  return State.DeviceReady && LineFree();
 }
 
 void Dialogue::ReportRefusal(const QueuedCommand& command, const std::string& result,

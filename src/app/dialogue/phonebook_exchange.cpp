@@ -235,8 +235,7 @@ void Dialogue::WriteStep() {
 
 void Dialogue::ButtonDeletePhoneClick() {
   const std::optional<std::string> node = view_.SelectedNodeText();
-  if (!node || PortNumber() == 0 || State.Halted || ExchangeInProgress() || Holds(Owner::kResync))
-    return;
+  if (!node || PortNumber() == 0 || !LineFree()) return;
   // Only a location number goes to the device: a node's text came from the
   // device and may hold anything, a command too.
   int32_t location = 0;
